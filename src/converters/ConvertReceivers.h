@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+#include "run/ConversionContext.h"
+#include "source/Recordset.h"
+#include "tablefile/TableFile.h"
+
+namespace mdbtokvt {
+
+int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file);
+
+}  // namespace mdbtokvt

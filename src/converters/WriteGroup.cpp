@@ -1,0 +1,39 @@
+// The group record: 48 + 33 x slots bytes.
+#include "converters/RecordWriters.h"
+#include "tablefile/WriteBin.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+void WriteGroupRecord(TableFile& file, std::string_view groupName,
+                      const std::vector<std::string>& members, int16_t memberCount,
+                      int16_t slotCount) {
+  WriteFixedString(file, groupName, 33);
+  WriteByte(file, 0);
+  WriteWord(file, memberCount);
+  for (int slot = 0; slot < slotCount; ++slot) {
+    const bool filled = slot < memberCount && static_cast<size_t>(slot) < members.size();
+    WriteFixedString(file, filled ? std::string_view(members[static_cast<size_t>(slot)]) : "", 33);
+  }
+  WriteWord(file, 0);
+  WriteWord(file, 0);
+  WriteLong(file, 0);
+  WriteLong(file, 0);
+}
+
+}  // namespace
+
+void WriteKVTGroup(const FatalReporter& reportFatal, TableFile& file, int16_t major,
+                   int16_t minor, int16_t patch, std::string_view groupName,
+                   const std::vector<std::string>& members, int16_t memberCount,
+                   int16_t slotCount) {
+  if (major != 9 || minor != 6 || patch != 0) {
+    // The group writer shares the receiver writer's message word for word.
+    EndWithFatalError(reportFatal, "Fatal Error",
+                      SchemaMessage("WriteKVTReceiver", major, minor, patch));
+  }
+  WriteGroupRecord(file, groupName, members, memberCount, slotCount);
+}
+
+}  // namespace mdbtokvt

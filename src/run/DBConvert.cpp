@@ -1,0 +1,81 @@
+#include "run/DBConvert.h"
+
+#include <string>
+
+#include "common/Error.h"
+#include "converters/ConvertGroups.h"
+#include "converters/ConvertReceivers.h"
+#include "converters/ConvertServices.h"
+#include "tablefile/WriteKVT.h"
+
+namespace mdbtokvt {
+
+const TableRun kServiceRun{"TERMTAB.KVT", "PostOffices", "PagerCompany", "services",
+                           ConvertServiceTable};
+
+const TableRun kReceiverRun{
+    "USERTAB.KVT",
+    "SELECT ctName,ctAddress,poNAME FROM "
+    "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
+    "SELECT USERNAME,PAGERID,PGNAME FROM "
+    "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
+    "receivers", ConvertReceiverTable};
+
+const TableRun kGroupRun{
+    "GROUPTAB.KVT",
+    "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
+    " ORDER BY GRNAME, CTNAME",
+    "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
+    " ORDER BY GROUPNAME, USERNAME",
+    "groups", ConvertGroupTable};
+
+int16_t RunTable(ConversionContext& context, DataSource& dataSource,
+                 std::string_view databasePath, OutputFolder& folder, const TableRun& run) {
+  TableFile& file = folder.Create(run.fileName);
+  WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
+  const std::string_view source =
+      context.addressBookSource ? run.addressBookSource : run.mdbSource;
+  OpenRecordSource(dataSource, databasePath, source);
+  const int32_t count = run.convert(context, dataSource.recordset(), file);
+  if (count > 32767) {
+    ThrowOverflow(std::string(run.fileName) + " can hold at most 32767 records; the source has " +
+                  std::to_string(count) + " " + std::string(run.recordNoun) + ".");
+  }
+  const auto recordCount = static_cast<int16_t>(count);
+  WriteRecordCount(file, recordCount);
+  return recordCount;
+}
+
+int16_t CreateServiceTable(ConversionContext& context, DataSource& dataSource,
+                           std::string_view databasePath, OutputFolder& folder) {
+  return RunTable(context, dataSource, databasePath, folder, kServiceRun);
+}
+
+int16_t CreateReceiverTable(ConversionContext& context, DataSource& dataSource,
+                            std::string_view databasePath, OutputFolder& folder) {
+  return RunTable(context, dataSource, databasePath, folder, kReceiverRun);
+}
+
+int16_t CreateGroupTable(ConversionContext& context, DataSource& dataSource,
+                         std::string_view databasePath, OutputFolder& folder) {
+  return RunTable(context, dataSource, databasePath, folder, kGroupRun);
+}
+
+ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
+                                 std::string_view databasePath, std::string_view outputFolder,
+                                 OutputFolder::StreamFactory factory) {
+  context.StartConversion();
+  OutputFolder folder{std::string(outputFolder), std::move(factory)};
+  ConversionCounts counts;
+  counts.services = CreateServiceTable(context, dataSource, databasePath, folder);
+  counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);
+  counts.groups = CreateGroupTable(context, dataSource, databasePath, folder);
+  folder.Commit();
+  return counts;
+}
+
+}  // namespace mdbtokvt

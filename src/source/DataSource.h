@@ -1,0 +1,35 @@
+// The data source a conversion run reads through: pointed at a database file
+// and a record source (a table name or an SQL text), it yields a recordset.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "source/Recordset.h"
+
+namespace mdbtokvt {
+
+class DataSource {
+ public:
+  virtual ~DataSource() = default;
+  // Opens the database afresh, read-only, and runs the record source. Raises
+  // 3024 for a missing file, 3343 for a file that is not a readable Access
+  // database, 3078 for a missing table, and the engine's errors otherwise.
+  virtual void Open(std::string_view databasePath, std::string_view recordSource) = 0;
+  // The open result of the last Open. Raises 91 when nothing is open.
+  virtual Recordset& recordset() = 0;
+};
+
+// Sets the data source up for the database and the record source and opens it.
+inline void OpenRecordSource(DataSource& dataSource, std::string_view databasePath,
+                             std::string_view recordSource) {
+  dataSource.Open(databasePath, recordSource);
+}
+
+// The production data source: libmdb reads the Access file, SQLite runs the
+// record source. Text is converted to codePage (an iconv name of a single-byte
+// code page) as it is read.
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = "WINDOWS-1252");
+
+}  // namespace mdbtokvt

@@ -1,0 +1,58 @@
+#include <algorithm>
+
+#include "common/Error.h"
+#include "source/Recordset.h"
+
+namespace mdbtokvt {
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+MemoryRecordset::MemoryRecordset(std::vector<std::string> columns,
+                                 std::vector<std::vector<Value>> rows)
+    : columns_(std::move(columns)), rows_(std::move(rows)) {
+  // Like a snapshot: the first row is current when the result has rows.
+  position_ = rows_.empty() ? 0 : 0;
+  highestVisited_ = rows_.empty() ? -1 : 0;
+}
+
+void MemoryRecordset::MoveFirst() {
+  if (rows_.empty()) throw ConversionError(3021, "No current record.");
+  position_ = 0;
+}
+
+void MemoryRecordset::MoveNext() {
+  if (Eof()) throw ConversionError(3021, "No current record.");
+  ++position_;
+  highestVisited_ = std::max(highestVisited_, position_);
+}
+
+int32_t MemoryRecordset::RecordCount() const {
+  // A forward walk knows the rows it has passed; at the end that is all of them.
+  return static_cast<int32_t>(std::min<long>(highestVisited_ + 1, static_cast<long>(rows_.size())));
+}
+
+int MemoryRecordset::FieldIndex(std::string_view name) const {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (NamesEqual(columns_[i], name)) return static_cast<int>(i);
+  }
+  ThrowItemNotFound();
+}
+
+const Value& MemoryRecordset::FieldValue(int index) const {
+  if (Bof() || Eof()) throw ConversionError(3021, "No current record.");
+  const auto& row = rows_[static_cast<size_t>(position_)];
+  if (index < 0 || static_cast<size_t>(index) >= row.size()) ThrowItemNotFound();
+  return row[static_cast<size_t>(index)];
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,60 @@
+// The open result of a record source, walked forward row by row; each column
+// is read by name (matched without regard to case) as a value that may be Null.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Value.h"
+
+namespace mdbtokvt {
+
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  // Both true exactly when the result has no rows (read before the walk).
+  virtual bool Bof() const = 0;
+  virtual bool Eof() const = 0;
+  // Makes the first row current (on a result with rows).
+  virtual void MoveFirst() = 0;
+  // Makes the next row current; past the last row Eof() becomes true.
+  virtual void MoveNext() = 0;
+  // The number of rows of the result, once the walk has reached Eof().
+  virtual int32_t RecordCount() const = 0;
+
+  // Position of the column with this name, without regard to case.
+  // Raises 3265 "Item not found in this collection." when there is none.
+  virtual int FieldIndex(std::string_view name) const = 0;
+  // The current row's value in that column. Raises 3021 without a current row.
+  virtual const Value& FieldValue(int index) const = 0;
+
+  const Value& Field(std::string_view name) const { return FieldValue(FieldIndex(name)); }
+};
+
+// Case-insensitive (ASCII) comparison of column and table names.
+bool NamesEqual(std::string_view a, std::string_view b);
+
+// A recordset over rows held in memory; used for tests and for small results.
+class MemoryRecordset final : public Recordset {
+ public:
+  MemoryRecordset(std::vector<std::string> columns, std::vector<std::vector<Value>> rows);
+
+  bool Bof() const override { return position_ < 0 || rows_.empty(); }
+  bool Eof() const override { return rows_.empty() || position_ >= static_cast<long>(rows_.size()); }
+  void MoveFirst() override;
+  void MoveNext() override;
+  int32_t RecordCount() const override;
+  int FieldIndex(std::string_view name) const override;
+  const Value& FieldValue(int index) const override;
+
+ private:
+  std::vector<std::string> columns_;
+  std::vector<std::vector<Value>> rows_;
+  long position_;
+  long highestVisited_;
+};
+
+}  // namespace mdbtokvt

@@ -1,0 +1,27 @@
+// Where the bytes of a table file go. The production stream writes a file
+// descriptor; tests put a fault-injecting stream in its place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace mdbtokvt {
+
+class OutputStream {
+ public:
+  virtual ~OutputStream() = default;
+  // Appends size bytes at the end. Throws ConversionError on failure.
+  virtual void Append(const uint8_t* data, size_t size) = 0;
+  // Replaces size bytes at offset; the length does not change.
+  virtual void Overwrite(uint64_t offset, const uint8_t* data, size_t size) = 0;
+  // Makes the written bytes durable and releases the stream. Throws on failure.
+  virtual void Close() = 0;
+};
+
+// A stream on a newly created file (fails if the path exists). Errors carry the
+// classic file error numbers (61 disk full, 70 permission denied, 76 path not found).
+std::unique_ptr<OutputStream> CreateFileStream(const std::string& path);
+
+}  // namespace mdbtokvt

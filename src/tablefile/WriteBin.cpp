@@ -1,0 +1,33 @@
+#include "tablefile/WriteBin.h"
+
+#include <algorithm>
+
+#include "common/Error.h"
+
+namespace mdbtokvt {
+
+void WriteByte(TableFile& file, uint8_t value) { file.PutByte(value); }
+
+void WriteWord(TableFile& file, int16_t value) {
+  const auto bits = static_cast<uint16_t>(value);
+  file.PutByte(static_cast<uint8_t>(bits & 0xFF));
+  file.PutByte(static_cast<uint8_t>(bits >> 8));
+}
+
+void WriteLong(TableFile& file, int32_t value) {
+  const auto bits = static_cast<uint32_t>(value);
+  WriteWord(file, static_cast<int16_t>(bits & 0xFFFF));
+  WriteWord(file, static_cast<int16_t>(bits >> 16));
+}
+
+void WriteFixedString(TableFile& file, std::string_view text, int16_t width) {
+  if (width < 1) {
+    throw ConversionError(kErrInvalidArgument, "Invalid procedure call or argument");
+  }
+  const size_t room = static_cast<size_t>(width) - 1;
+  const size_t n = std::min(text.size(), room);
+  file.PutBytes(text.substr(0, n));
+  file.PutZeros(static_cast<size_t>(width) - n);
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,23 @@
+// The field primitives of a table file: byte, word, long and fixed-width
+// string, all little-endian, appended at the current end of the file.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "tablefile/TableFile.h"
+
+namespace mdbtokvt {
+
+void WriteByte(TableFile& file, uint8_t value);
+// Two bytes, low first. Negative values are written in two's complement
+// (-2 gives FE FF), which is what a reader of a signed field expects.
+void WriteWord(TableFile& file, int16_t value);
+// Four bytes, low word first, two's complement for negative values.
+void WriteLong(TableFile& file, int32_t value);
+// Exactly width bytes: at most width - 1 bytes of text, then NUL bytes up to
+// width, so the field always ends in at least one NUL. A width below 1 is
+// refused with error 5.
+void WriteFixedString(TableFile& file, std::string_view text, int16_t width);
+
+}  // namespace mdbtokvt

@@ -1,0 +1,23 @@
+// The 15-byte table file header: tag "DB_VER", schema version, record count.
+#pragma once
+
+#include <cstdint>
+
+#include "tablefile/TableFile.h"
+
+namespace mdbtokvt {
+
+inline constexpr int kHeaderSize = 15;
+inline constexpr int kRecordCountOffset = 13;
+
+// The schema version every table file and record writer uses.
+inline constexpr int16_t kSchemaMajor = 9;
+inline constexpr int16_t kSchemaMinor = 6;
+inline constexpr int16_t kSchemaPatch = 0;
+
+// Writes the header with a record count of 0.
+void WriteTableHeader(TableFile& file, int16_t major, int16_t minor, int16_t patch);
+// Writes count into the header's record count field; nothing else changes.
+void WriteRecordCount(TableFile& file, int16_t count);
+
+}  // namespace mdbtokvt
