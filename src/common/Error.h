@@ -9,22 +9,22 @@ namespace mdbtokvt {
 
 // Classic error numbers used across the program.
 enum ErrorNumber : int {
-  kErrInvalidArgument = 5,     // "Invalid procedure call or argument"
-  kErrOverflow = 6,            // "Overflow"
-  kErrOutOfMemory = 7,         // "Out of memory"
-  kErrTypeMismatch = 13,       // "Type mismatch"
-  kErrFileNotFound = 53,       // "File not found"
-  kErrDiskFull = 61,           // "Disk full"
-  kErrPermissionDenied = 70,   // "Permission denied"
-  kErrPathFileAccess = 75,     // "Path/File access error"
-  kErrPathNotFound = 76,       // "Path not found"
-  kErrInvalidUseOfNull = 94,   // "Invalid use of Null"
-  kErrDatabaseNotFound = 3024, // "Could not find file '<path>'."
-  kErrTooFewParameters = 3061, // unknown column in a query
-  kErrTableNotFound = 3078,    // "The database engine cannot find the input table or query ..."
-  kErrItemNotFound = 3265,     // "Item not found in this collection."
-  kErrUnrecognizedFormat = 3343, // "Unrecognized database format '<path>'."
-  kErrSyntax = 3000,           // generic engine error for a statement it cannot run
+  kErrInvalidArgument = 5,        // "Invalid procedure call or argument"
+  kErrOverflow = 6,               // "Overflow"
+  kErrOutOfMemory = 7,            // "Out of memory"
+  kErrTypeMismatch = 13,          // "Type mismatch"
+  kErrFileNotFound = 53,          // "File not found"
+  kErrDiskFull = 61,              // "Disk full"
+  kErrPermissionDenied = 70,      // "Permission denied"
+  kErrPathFileAccess = 75,        // "Path/File access error"
+  kErrPathNotFound = 76,          // "Path not found"
+  kErrInvalidUseOfNull = 94,      // "Invalid use of Null"
+  kErrDatabaseNotFound = 3024,    // "Could not find file '<path>'."
+  kErrTooFewParameters = 3061,    // unknown column in a query
+  kErrTableNotFound = 3078,       // "The database engine cannot find the input table or query ..."
+  kErrItemNotFound = 3265,        // "Item not found in this collection."
+  kErrUnrecognizedFormat = 3343,  // "Unrecognized database format '<path>'."
+  kErrSyntax = 3000,              // generic engine error for a statement it cannot run
 };
 
 class ConversionError : public std::runtime_error {

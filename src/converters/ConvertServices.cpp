@@ -48,12 +48,13 @@ struct ServiceColumns {
 
 ServiceColumns ColumnsFor(bool addressBook) {
   if (addressBook) {
-    return {LazyField("poname"),         LazyField("poAddress"), LazyField("pObaud"),
-            LazyField("poCommSettings"), LazyField(""),          LazyField(""),
-            LazyField(""),               LazyField("poTypeData1")};
+    return {LazyField("poname"), LazyField("poAddress"),
+            LazyField("pObaud"), LazyField("poCommSettings"),
+            LazyField(""),       LazyField(""),
+            LazyField(""),       LazyField("poTypeData1")};
   }
-  return {LazyField("pgname"),   LazyField("pgTermPhone"), LazyField("pgbaud"),
-          LazyField(""),         LazyField("pgparity"),    LazyField("pgdatabits"),
+  return {LazyField("pgname"),     LazyField("pgTermPhone"), LazyField("pgbaud"),
+          LazyField(""),           LazyField("pgparity"),    LazyField("pgdatabits"),
           LazyField("pgstopbits"), LazyField("pgmaxmsg")};
 }
 
@@ -78,6 +79,7 @@ int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, Ta
     int16_t settingsCode;
     if (addressBook) {
       const Value& settings = columns.settings.Read(recordset);
+      if (settings.IsNull()) NoteDefaulted(context, kTable, row, columns.settings.name());
       settingsCode = !settings.IsNull() && ValueAsText(settings) == "E,7,1" ? 0 : 1;
     } else {
       const Value& parity = columns.parity.Read(recordset);

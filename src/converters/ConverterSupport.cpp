@@ -2,8 +2,8 @@
 
 namespace mdbtokvt {
 
-std::string ShortenAndNote(ConversionContext& context, NameTable& table,
-                           std::string_view tableFile, const std::string& name) {
+std::string ShortenAndNote(ConversionContext& context, NameTable& table, std::string_view tableFile,
+                           const std::string& name) {
   std::string stored = table.ShortenName(name);
   if (stored.size() != name.size()) {
     // Each long name is reported once per table file.

@@ -27,8 +27,8 @@ class LazyField {
 };
 
 // Passes name through table and records the change in the context's report.
-std::string ShortenAndNote(ConversionContext& context, NameTable& table,
-                           std::string_view tableFile, const std::string& name);
+std::string ShortenAndNote(ConversionContext& context, NameTable& table, std::string_view tableFile,
+                           const std::string& name);
 
 // Records a value that was Null (or empty where a number was wanted) and so
 // was written as its default.

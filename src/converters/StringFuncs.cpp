@@ -2,6 +2,8 @@
 
 namespace mdbtokvt {
 
-std::string NullToEmpty(const Value& value) { return value.IsNull() ? std::string() : ValueAsText(value); }
+std::string NullToEmpty(const Value& value) {
+  return value.IsNull() ? std::string() : ValueAsText(value);
+}
 
 }  // namespace mdbtokvt

@@ -24,8 +24,8 @@ void WriteGroupRecord(TableFile& file, std::string_view groupName,
 
 }  // namespace
 
-void WriteKVTGroup(const FatalReporter& reportFatal, TableFile& file, int16_t major,
-                   int16_t minor, int16_t patch, std::string_view groupName,
+void WriteKVTGroup(const FatalReporter& reportFatal, TableFile& file, int16_t major, int16_t minor,
+                   int16_t patch, std::string_view groupName,
                    const std::vector<std::string>& members, int16_t memberCount,
                    int16_t slotCount) {
   if (major != 9 || minor != 6 || patch != 0) {

@@ -65,8 +65,7 @@ void WriteKVTService(const FatalReporter& reportFatal, TableFile& file, int16_t 
     EndWithFatalError(reportFatal, "Fatal Error",
                       SchemaMessage("WriteKVTService", major, minor, patch));
   }
-  WriteServiceRecord(file, serviceName, terminalAddress, baudCode, settingsCode,
-                     maxMessageLength);
+  WriteServiceRecord(file, serviceName, terminalAddress, baudCode, settingsCode, maxMessageLength);
 }
 
 }  // namespace mdbtokvt

@@ -32,7 +32,7 @@ class NameTable {
     std::vector<std::string> fullNames;                // in order of arrival
     std::unordered_map<std::string, int16_t> numbers;  // full name -> position (1-based)
   };
-  std::vector<Entry> entries_;                           // in order of arrival
+  std::vector<Entry> entries_;                             // in order of arrival
   std::unordered_map<std::string, size_t> entryByPrefix_;  // prefix -> index in entries_
 };
 

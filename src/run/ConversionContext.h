@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <set>
-#include <unordered_set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "names/NameTable.h"
 #include "run/ConversionReport.h"

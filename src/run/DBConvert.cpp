@@ -21,24 +21,22 @@ const TableRun kReceiverRun{
     "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
     "receivers", ConvertReceiverTable};
 
-const TableRun kGroupRun{
-    "GROUPTAB.KVT",
-    "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
-    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-    "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
-    " ORDER BY GRNAME, CTNAME",
-    "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
-    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-    "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
-    " ORDER BY GROUPNAME, USERNAME",
-    "groups", ConvertGroupTable};
+const TableRun kGroupRun{"GROUPTAB.KVT",
+                         "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
+                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+                         "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
+                         " ORDER BY GRNAME, CTNAME",
+                         "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+                         "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
+                         " ORDER BY GROUPNAME, USERNAME",
+                         "groups", ConvertGroupTable};
 
-int16_t RunTable(ConversionContext& context, DataSource& dataSource,
-                 std::string_view databasePath, OutputFolder& folder, const TableRun& run) {
+int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string_view databasePath,
+                 OutputFolder& folder, const TableRun& run) {
   TableFile& file = folder.Create(run.fileName);
   WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
-  const std::string_view source =
-      context.addressBookSource ? run.addressBookSource : run.mdbSource;
+  const std::string_view source = context.addressBookSource ? run.addressBookSource : run.mdbSource;
   OpenRecordSource(dataSource, databasePath, source);
   const int32_t count = run.convert(context, dataSource.recordset(), file);
   if (count > 32767) {

@@ -33,8 +33,8 @@ extern const TableRun kGroupRun;
 // One run: stages run.fileName in the folder, writes the header, opens the
 // record source for the context's source kind, converts, and writes the count.
 // Raises 6 "Overflow" when the count exceeds 32767. Returns the count.
-int16_t RunTable(ConversionContext& context, DataSource& dataSource,
-                 std::string_view databasePath, OutputFolder& folder, const TableRun& run);
+int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string_view databasePath,
+                 OutputFolder& folder, const TableRun& run);
 
 int16_t CreateServiceTable(ConversionContext& context, DataSource& dataSource,
                            std::string_view databasePath, OutputFolder& folder);

@@ -1,0 +1,45 @@
+#include "TestSupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace mdbtokvt::test {
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TempFolder::TempFolder() {
+  std::mt19937_64 random{std::random_device{}()};
+  path_ = std::filesystem::temp_directory_path() /
+          ("mdbtokvt-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+  std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::pair<std::string, std::string>> FolderSnapshot(const std::filesystem::path& dir) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    files.emplace_back(entry.path().filename().string(),
+                       entry.is_regular_file() ? ReadFile(entry.path()) : std::string("<dir>"));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string TestData(const std::string& relative) {
+  return std::string(MDBTOKVT_TEST_DATA) + "/" + relative;
+}
+
+}  // namespace mdbtokvt::test

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "common/Error.h"
+#include "converters/ConvertGroups.h"
+#include "converters/ConvertReceivers.h"
+#include "converters/ConvertServices.h"
+#include "converters/RecordWriters.h"
+#include "run/DBConvert.h"
+#include "source/Recordset.h"
+#include "tablefile/WriteKVT.h"
+
+namespace mdbtokvt {
+namespace {
+
+using Row = std::vector<Value>;
+Value T(const char* s) { return Value::Text(s); }
+Value N() { return Value::Null(); }
+Value I(int64_t v) { return Value::Integer(v); }
+
+// Runs a converter over rows into memory; returns the records' bytes.
+struct Converted {
+  int32_t count;
+  std::vector<uint8_t> bytes;
+  std::string Field(size_t record, size_t recordSize, size_t offset, size_t width) const {
+    const char* p = reinterpret_cast<const char*>(bytes.data()) + record * recordSize + offset;
+    return std::string(p, strnlen(p, width));
+  }
+  int Word(size_t at) const { return static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8)); }
+};
+
+Converted Convert(TableConverter convert, ConversionContext& context,
+                  std::vector<std::string> columns, std::vector<Row> rows) {
+  MemoryRecordset recordset(std::move(columns), std::move(rows));
+  test::MemoryTableFile out;
+  const int32_t count = convert(context, recordset, out.file);
+  return {count, out.Flushed()};
+}
+
+int ErrorNumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ConversionError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+const std::vector<std::string> kPostOffice = {"poName", "poAddress", "pObaud", "poCommSettings",
+                                              "poTypeData1"};
+const std::vector<std::string> kPagerCompany = {"PGNAME",     "pgTermPhone", "pgbaud",  "pgparity",
+                                                "pgdatabits", "pgstopbits",  "pgmaxmsg"};
+
+TEST(ServiceConverter, EmptyTableWritesNothing) {
+  ConversionContext context;
+  const Converted c = Convert(ConvertServiceTable, context, kPostOffice, {});
+  EXPECT_EQ(c.count, 0);
+  EXPECT_TRUE(c.bytes.empty());
+}
+
+TEST(ServiceConverter, AddressBookRecords) {
+  ConversionContext context;
+  context.addressBookSource = true;
+  const std::string address40(40, '5');
+  const Converted c =
+      Convert(ConvertServiceTable, context, kPostOffice,
+              {{T("Alpha"), T(address40.c_str()), T("28800"), T("E,7,1"), T("160")},
+               {T("Beta"), T("555"), T("14400"), T("e,7,1"), N()},
+               {T("Gamma"), N(), N(), T("E,7,1 "), I(80)},
+               {N(), T("1"), I(9600), N(), T(" 240 ")},
+               {T("Delta"), T("1"), Value::Double(9600.5), T("N,8,1"), Value::Double(12.5)}});
+  ASSERT_EQ(c.count, 5);
+  ASSERT_EQ(c.bytes.size(), 5u * kServiceRecordSize);
+  const size_t R = kServiceRecordSize;
+  EXPECT_EQ(c.Field(0, R, 0, 33), "Alpha");
+  EXPECT_EQ(c.Field(0, R, 47, 33), address40.substr(0, 32));
+  EXPECT_EQ(c.bytes[47 + 32], 0);
+  // Baud codes: 28800 -> 5, 14400 -> 0, Null -> 0, number 9600 -> 4, 9600.5 -> 0.
+  EXPECT_EQ(c.bytes[550], 5);
+  EXPECT_EQ(c.bytes[R + 550], 0);
+  EXPECT_EQ(c.bytes[2 * R + 550], 0);
+  EXPECT_EQ(c.bytes[3 * R + 550], 4);
+  EXPECT_EQ(c.bytes[4 * R + 550], 0);
+  // Settings: only the exact "E,7,1" gives 0.
+  EXPECT_EQ(c.bytes[551], 0);
+  EXPECT_EQ(c.bytes[R + 551], 1);
+  EXPECT_EQ(c.bytes[2 * R + 551], 1);
+  EXPECT_EQ(c.bytes[3 * R + 551], 1);
+  // Maximum message length: text digits, Null -> 0, number, trimmed text, 12.5 -> 12.
+  EXPECT_EQ(c.Word(548), 160);
+  EXPECT_EQ(c.Word(R + 548), 0);
+  EXPECT_EQ(c.Word(2 * R + 548), 80);
+  EXPECT_EQ(c.Word(3 * R + 548), 240);
+  EXPECT_EQ(c.Word(4 * R + 548), 12);
+  // Null name gives an empty field; constants are where they belong.
+  EXPECT_EQ(c.Field(3, R, 0, 33), "");
+  EXPECT_EQ(c.bytes[36], 1);
+  EXPECT_EQ(c.bytes[559], 2);
+  EXPECT_EQ(c.bytes[560], 30);
+  // Every other byte of the first record is zero.
+  for (size_t i = 0; i < R; ++i) {
+    const bool known = i < 33 || (i >= 47 && i < 80) || i == 36 || i == 548 || i == 549 ||
+                       i == 550 || i == 559 || i == 560;
+    if (!known) {
+      EXPECT_EQ(c.bytes[i], 0) << "offset " << i;
+    }
+  }
+  // Nulls: poTypeData1 (row 2), address and baud (row 3), name and settings (row 4).
+  EXPECT_EQ(context.report.defaultedValues.size(), 5u);
+}
+
+TEST(ServiceConverter, MdbLineSettingsAndMessageLength) {
+  ConversionContext context;
+  const Converted c = Convert(
+      ConvertServiceTable, context, kPagerCompany,
+      {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), N()},
+       {T("B"), T("1"), T("9600"), T("Even"), I(7), I(1), T("160")},
+       {T("C"), T("1"), T("9600"), T("EVEN"), I(8), I(1), N()},
+       {T("D"), T("1"), T("9600"), T("EVEN"), T("7"), N(), T("")},
+       {T("E"), T("1"), T("9600"), T("EVEN"), T(" 7 "), Value::Double(1.0), Value::Double(13.5)},
+       {T("F"), T("1"), T("9600"), T("EVEN"), Value::Double(7.5), I(1), I(-1)}});
+  ASSERT_EQ(c.count, 6);
+  const size_t R = kServiceRecordSize;
+  const int expectedSettings[] = {0, 1, 1, 1, 0, 1};
+  // Null and empty never carry the previous row's limit over.
+  const int expectedLength[] = {0, 160, 0, 0, 14, -1};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(c.bytes[i * R + 551], expectedSettings[i]) << "row " << i;
+    EXPECT_EQ(c.Word(i * R + 548), expectedLength[i]) << "row " << i;
+  }
+}
+
+TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
+  ConversionContext context;
+  EXPECT_EQ(ErrorNumberOf([&] {
+              Convert(ConvertServiceTable, context, kPagerCompany,
+                      {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("abc")}});
+            }),
+            kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              Convert(ConvertServiceTable, context, kPagerCompany,
+                      {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), I(40000)}});
+            }),
+            kErrOverflow);
+  context.addressBookSource = true;
+  EXPECT_EQ(ErrorNumberOf([&] { Convert(ConvertServiceTable, context, {"poName"}, {{T("A")}}); }),
+            kErrItemNotFound);
+}
+
+TEST(ReceiverConverter, NamesMatchTheServiceTableAndPagerIdsAreCut) {
+  ConversionContext context;
+  context.addressBookSource = true;
+  const std::string longService = "Metropolitan Paging Service Cooperative";
+  Convert(ConvertServiceTable, context, kPostOffice,
+          {{T(longService.c_str()), T("1"), T("9600"), T("E,7,1"), T("1")}});
+  const std::string pager300(300, '7');
+  const std::string longName = "Dr. Alexandra Montgomery-Wellington III";
+  const Converted c = Convert(ConvertReceiverTable, context, {"CTNAME", "CTADDRESS", "PONAME"},
+                              {{T(longName.c_str()), T(pager300.c_str()), T(longService.c_str())},
+                               {T(longName.c_str()), N(), T("Nobody")},
+                               {N(), T(""), N()}});
+  ASSERT_EQ(c.count, 3);
+  ASSERT_EQ(c.bytes.size(), 3u * kReceiverRecordSize);
+  const size_t R = kReceiverRecordSize;
+  EXPECT_EQ(c.Field(0, R, 0, 33), longName.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Field(1, R, 0, 33), longName.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Field(0, R, 33, 257), pager300.substr(0, 256));
+  EXPECT_EQ(c.Field(0, R, 290, 33), longService.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Field(2, R, 0, 33), "");
+  for (size_t r = 0; r < 3; ++r) {
+    for (size_t i = 323; i < R; ++i) EXPECT_EQ(c.bytes[r * R + i], i == 332 ? 1 : 0);
+  }
+  ASSERT_EQ(context.report.unknownServices.size(), 2u);
+  EXPECT_EQ(context.report.unknownServices[0].name, "Nobody");
+}
+
+std::vector<Row> GroupRows(const char* group, int members, const char* prefix = "Member ") {
+  std::vector<Row> rows;
+  for (int i = 0; i < members; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%02d", prefix, i + 1);
+    rows.push_back({T(group), T(name)});
+  }
+  return rows;
+}
+
+TEST(GroupConverter, MemberLimitFollowsTheEdition) {
+  for (int16_t edition : {0, 1, -1}) {
+    ConversionContext context;
+    context.editionRow = edition;
+    auto rows = GroupRows("Big", 40);
+    auto small = GroupRows("Small", 2, "Zed ");
+    rows.insert(rows.end(), small.begin(), small.end());
+    const Converted c = Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, rows);
+    const size_t slots = edition == 0 ? 32 : 500;
+    const size_t R = GroupRecordSize(static_cast<int>(slots));
+    SCOPED_TRACE("edition " + std::to_string(edition));
+    ASSERT_EQ(c.count, 2);
+    ASSERT_EQ(c.bytes.size(), 2 * R);
+    EXPECT_EQ(c.Field(0, R, 0, 33), "Big");
+    EXPECT_EQ(c.Word(34), edition == 0 ? 32 : 40);
+    EXPECT_EQ(c.Field(0, R, 36, 33), "Member 01");
+    EXPECT_EQ(c.Field(0, R, 36 + 31 * 33, 33), "Member 32");
+    // The smaller group after the big one has only NUL bytes past its members.
+    EXPECT_EQ(c.Word(R + 34), 2);
+    EXPECT_EQ(c.Field(1, R, 36 + 33, 33), "Zed 02");
+    for (size_t i = R + 36 + 2 * 33; i < 2 * R; ++i) ASSERT_EQ(c.bytes[i], 0) << i;
+    if (edition == 0) {
+      ASSERT_EQ(context.report.truncatedGroups.size(), 1u);
+      EXPECT_EQ(context.report.truncatedGroups[0].sourceMembers, 40);
+      EXPECT_EQ(context.report.truncatedGroups[0].keptMembers, 32);
+    } else {
+      EXPECT_TRUE(context.report.truncatedGroups.empty());
+    }
+  }
+}
+
+TEST(GroupConverter, LongAndEmptyGroupNames) {
+  ConversionContext context;
+  context.addressBookSource = true;
+  const std::string longA = "Emergency Response Coordination Team North";
+  const std::string longB = "Emergency Response Coordination Team South";
+  const std::string longMember = "Dr. Alexandra Montgomery-Wellington III";
+  context.receiverNames.ShortenName("Dr. Alexandra Montgomery-Wellington II");
+  const Converted c = Convert(ConvertGroupTable, context, {"GrName", "ctName"},
+                              {{N(), T("a")},
+                               {T(""), T("b")},
+                               {T(longA.c_str()), T(longMember.c_str())},
+                               {T(longB.c_str()), T("c")}});
+  const size_t R = GroupRecordSize(32);
+  ASSERT_EQ(c.count, 3);
+  ASSERT_EQ(c.bytes.size(), 3 * R);
+  EXPECT_EQ(c.Field(0, R, 0, 33), "");
+  EXPECT_EQ(c.Word(34), 2);
+  EXPECT_EQ(c.Field(1, R, 0, 33), longA.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Field(1, R, 36, 33), longMember.substr(0, 28) + "(2)");
+  EXPECT_EQ(c.Field(2, R, 0, 33), longB.substr(0, 28) + "(2)");
+}
+
+TEST(GroupConverter, EmptyRecordsetAndSingleGroup) {
+  ConversionContext context;
+  EXPECT_EQ(Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, {}).count, 0);
+  const Converted c =
+      Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, GroupRows("G", 3));
+  EXPECT_EQ(c.count, 1);
+  EXPECT_EQ(c.bytes.size(), static_cast<size_t>(GroupRecordSize(32)));
+}
+
+TEST(RecordWriters, WrongSchemaVersionIsFatal) {
+  std::string shown;
+  const FatalReporter reporter = [&](std::string_view title, std::string_view text) {
+    shown = std::string(title) + "|" + std::string(text);
+    std::fprintf(stderr, "%s\n", shown.c_str());
+  };
+  test::MemoryTableFile t;
+  EXPECT_EXIT(WriteKVTReceiver(reporter, t.file, 9, 6, 1, "a", "b", "c"),
+              testing::ExitedWithCode(1),
+              "Fatal Error\\|WriteKVTReceiver: KVT schema 9.6.1 not currently supported.");
+  EXPECT_EXIT(WriteKVTGroup(reporter, t.file, 10, 0, 0, "g", {}, 0, 32), testing::ExitedWithCode(1),
+              "Fatal Error\\|WriteKVTReceiver: KVT schema 10.0.0 not currently supported.");
+  EXPECT_EXIT(WriteKVTService(reporter, t.file, 9, 5, 0, "s", "a", 0, 0, 0),
+              testing::ExitedWithCode(1),
+              "Fatal Error\\|WriteKVTService: KVT schema 9.5.0 not currently supported.");
+  EXPECT_TRUE(t.Flushed().empty());
+}
+
+}  // namespace
+}  // namespace mdbtokvt

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "TestSupport.h"
+#include "common/Error.h"
+#include "run/DBConvert.h"
+#include "tablefile/WriteBin.h"
+
+namespace mdbtokvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Serves canned results by record source text; unknown sources are missing tables.
+class FakeDataSource final : public DataSource {
+ public:
+  std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::vector<Value>>>>
+      results;
+  std::vector<std::string> opened;
+
+  void Open(std::string_view path, std::string_view source) override {
+    opened.push_back(std::string(path) + "|" + std::string(source));
+    auto it = results.find(std::string(source));
+    if (it == results.end()) ThrowTableNotFound(std::string(source));
+    recordset_ = std::make_unique<MemoryRecordset>(it->second.first, it->second.second);
+  }
+  Recordset& recordset() override { return *recordset_; }
+
+ private:
+  std::unique_ptr<MemoryRecordset> recordset_;
+};
+
+// A converter writing one byte per row (the row's first value) and counting rows.
+int32_t ByteConverter(ConversionContext&, Recordset& rs, TableFile& file) {
+  if (rs.Bof() && rs.Eof()) return 0;
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    WriteByte(file, static_cast<uint8_t>(rs.FieldValue(0).integer()));
+    rs.MoveNext();
+  }
+  return rs.RecordCount();
+}
+
+// Claims more records than a table file can count.
+int32_t HugeConverter(ConversionContext&, Recordset&, TableFile&) { return 100000; }
+
+std::vector<std::vector<Value>> Rows(int n) {
+  std::vector<std::vector<Value>> rows;
+  for (int i = 0; i < n; ++i) rows.push_back({Value::Integer(i + 1)});
+  return rows;
+}
+
+TEST(JoinPath, AddsOneSlash) {
+  EXPECT_EQ(JoinPath("/out", "USERTAB.KVT"), "/out/USERTAB.KVT");
+  EXPECT_EQ(JoinPath("/out/", "USERTAB.KVT"), "/out/USERTAB.KVT");
+  EXPECT_EQ(JoinPath("", "USERTAB.KVT"), "/USERTAB.KVT");
+  EXPECT_EQ(JoinPath("C:\\out\\", "X"), "C:\\out\\/X");
+}
+
+TEST(ConversionRun, WritesHeaderRecordsAndCount) {
+  test::TempFolder dir;
+  // An old, longer file is replaced, never left longer than its records.
+  std::ofstream(dir.path() / "T.KVT") << std::string(5000, 'x');
+  FakeDataSource source;
+  source.results["SELECT *"] = {{"n"}, Rows(3)};
+  ConversionContext context;
+  const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
+  OutputFolder folder(dir.str());
+  EXPECT_EQ(RunTable(context, source, "/db.mdb", folder, run), 3);
+  folder.Commit();
+  EXPECT_EQ(test::ReadFile(dir.path() / "T.KVT"),
+            std::string("DB_VER\0\x09\0\x06\0\0\0\x03\0\x01\x02\x03", 18));
+  EXPECT_EQ(source.opened, std::vector<std::string>{"/db.mdb|SELECT *"});
+  EXPECT_EQ(test::FolderSnapshot(dir.path()).size(), 1u);  // no temporaries left
+}
+
+TEST(ConversionRun, UsesTheRecordSourceOfTheSourceKind) {
+  test::TempFolder dir;
+  FakeDataSource source;
+  source.results["PostOffices"] = {{"n"}, {}};
+  ConversionContext context;
+  context.addressBookSource = true;
+  OutputFolder folder(dir.str());
+  const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
+  EXPECT_EQ(RunTable(context, source, "/db.abk", folder, run), 0);
+  folder.Commit();
+  EXPECT_EQ(test::ReadFile(dir.path() / "T.KVT").size(), 15u);
+}
+
+TEST(ConversionRun, OverflowNamesTheTableAndChangesNothing) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "T.KVT") << "old";
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  source.results["SELECT *"] = {{"n"}, {}};
+  ConversionContext context;
+  const TableRun run{"T.KVT", "", "SELECT *", "receivers", HugeConverter};
+  try {
+    OutputFolder folder(dir.str());
+    RunTable(context, source, "/db.mdb", folder, run);
+    FAIL() << "no overflow";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), kErrOverflow);
+    EXPECT_STREQ(
+        e.what(),
+        "Overflow: T.KVT can hold at most 32767 records; the source has 100000 receivers.");
+  }
+  EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
+}
+
+// Prepares the fake results of the three real runs for an MDB source.
+void FillMdbResults(FakeDataSource& source) {
+  source.results["PagerCompany"] = {
+      {"pgname", "pgTermPhone", "pgbaud", "pgparity", "pgdatabits", "pgstopbits", "pgmaxmsg"},
+      {{Value::Text("Svc"), Value::Text("555"), Value::Text("9600"), Value::Text("EVEN"),
+        Value::Integer(7), Value::Integer(1), Value::Integer(80)}}};
+  source.results[std::string(kReceiverRun.mdbSource)] = {
+      {"USERNAME", "PAGERID", "PGNAME"},
+      {{Value::Text("Ann"), Value::Text("1"), Value::Text("Svc")},
+       {Value::Text("Bob"), Value::Text("2"), Value::Text("Svc")}}};
+  source.results[std::string(kGroupRun.mdbSource)] = {
+      {"GROUPNAME", "USERNAME"},
+      {{Value::Text("G"), Value::Text("Ann")}, {Value::Text("G"), Value::Text("Bob")}}};
+}
+
+TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "TERMTAB.KVT") << "old services";
+  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  FillMdbResults(source);
+  source.results.erase(std::string(kGroupRun.mdbSource));  // the last run fails
+  ConversionContext context;
+  try {
+    ConvertDatabase(context, source, "/db.mdb", dir.str());
+    FAIL() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), kErrTableNotFound);
+  }
+  EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
+}
+
+TEST(ConversionRun, TableFileNameThatIsAFolderChangesNothing) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "TERMTAB.KVT") << "old services";
+  fs::create_directory(dir.path() / "GROUPTAB.KVT");
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  FillMdbResults(source);
+  ConversionContext context;
+  try {
+    ConvertDatabase(context, source, "/db.mdb", dir.str());
+    FAIL() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), kErrPathFileAccess);
+  }
+  EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
+}
+
+TEST(ConversionRun, OutputFolderThatIsAFileOrMissing) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "plain") << "x";
+  FakeDataSource source;
+  FillMdbResults(source);
+  ConversionContext context;
+  for (const auto& [folder, number] :
+       {std::pair{(dir.path() / "plain").string(), kErrPathNotFound},
+        std::pair{(dir.path() / "missing").string(), kErrPathNotFound}}) {
+    try {
+      ConvertDatabase(context, source, "/db.mdb", folder);
+      FAIL() << folder;
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(e.number(), number) << folder;
+    }
+  }
+  EXPECT_EQ(test::ReadFile(dir.path() / "plain"), "x");
+}
+
+// Fails on the n-th call (counting appends, overwrites and closes over all files).
+class FailingStream final : public OutputStream {
+ public:
+  FailingStream(std::unique_ptr<OutputStream> inner, int* callsLeft)
+      : inner_(std::move(inner)), callsLeft_(callsLeft) {}
+  void Append(const uint8_t* d, size_t n) override {
+    Tick();
+    inner_->Append(d, n);
+  }
+  void Overwrite(uint64_t o, const uint8_t* d, size_t n) override {
+    Tick();
+    inner_->Overwrite(o, d, n);
+  }
+  void Close() override {
+    Tick();
+    inner_->Close();
+  }
+
+ private:
+  void Tick() {
+    if ((*callsLeft_)-- == 0) throw ConversionError(kErrDiskFull, "Disk full");
+  }
+  std::unique_ptr<OutputStream> inner_;
+  int* callsLeft_;
+};
+
+TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  FillMdbResults(source);
+  int failures = 0;
+  for (int failAt = 0;; ++failAt) {
+    int callsLeft = failAt;
+    ConversionContext context;
+    auto factory = [&](const std::string& path) {
+      return std::make_unique<FailingStream>(CreateFileStream(path), &callsLeft);
+    };
+    try {
+      ConvertDatabase(context, source, "/db.mdb", dir.str(), factory);
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(e.number(), kErrDiskFull);
+      EXPECT_EQ(test::FolderSnapshot(dir.path()), before) << "failing at call " << failAt;
+      ++failures;
+      continue;
+    }
+    break;  // the conversion got through: every earlier position has been tried
+  }
+  EXPECT_GE(failures, 9);  // at least append + overwrite + close for each of three files
+  const auto after = test::FolderSnapshot(dir.path());
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[0].first, "GROUPTAB.KVT");
+  EXPECT_EQ(after[1].second.size(), 15u + 572u);
+  EXPECT_EQ(after[2].second.size(), 15u + 2 * 352u);
+}
+
+TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {
+  test::TempFolder first, second;
+  FakeDataSource source;
+  FillMdbResults(source);
+  const std::string longName = "A receiver name that is longer than thirty-two";
+  source.results[std::string(kReceiverRun.mdbSource)].second.push_back(
+      {Value::Text(longName), Value::Text("3"), Value::Text("Svc")});
+  source.results[std::string(kGroupRun.mdbSource)].second.push_back(
+      {Value::Text("G"), Value::Text(longName)});
+  ConversionContext context;
+  ConvertDatabase(context, source, "/db.mdb", first.str());
+  ConvertDatabase(context, source, "/db.mdb", second.str());
+  EXPECT_EQ(test::FolderSnapshot(first.path()), test::FolderSnapshot(second.path()));
+  EXPECT_NE(test::ReadFile(second.path() / "GROUPTAB.KVT").find(longName.substr(0, 28) + "(1)"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace mdbtokvt
