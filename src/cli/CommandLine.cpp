@@ -1,14 +1,11 @@
 #include "cli/CommandLine.h"
 
 #include <iostream>
-#include <optional>
+#include <new>
 #include <string_view>
 
+#include "cli/Commands.h"
 #include "common/Error.h"
-#include "run/ConversionContext.h"
-#include "run/DBConvert.h"
-#include "run/FileFuncs.h"
-#include "source/DataSource.h"
 
 #ifndef MDBTOKVT_VERSION
 #define MDBTOKVT_VERSION "1.0.0"
@@ -21,117 +18,91 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage:\n"
     "  mdbtokvt-cli convert SOURCE OUTDIR [--edition lumen|vireo|sentel|quorra|0|1|2|3]\n"
-    "                                     [--codepage NAME]\n"
-    "  mdbtokvt-cli --help\n"
-    "  mdbtokvt-cli --version\n"
+    "                                     [--codepage NAME] [--report FILE]\n"
+    "  mdbtokvt-cli dump FILE.KVT [--format text|csv|json] [--codepage NAME]\n"
+    "  mdbtokvt-cli verify OUTDIR [--codepage NAME]\n"
+    "  mdbtokvt-cli --help | --version\n"
     "\n"
     "convert  Reads the Access database SOURCE (an address book when its name ends\n"
     "         in \"abk\", else a pager database) and writes TERMTAB.KVT, USERTAB.KVT\n"
-    "         and GROUPTAB.KVT into the folder OUTDIR, all three or none.\n"
+    "         and GROUPTAB.KVT into the folder OUTDIR: all three, or none.\n"
     "         --edition   Telvane Wireless edition (default lumen: 32 members per\n"
     "                     group; the others: 500)\n"
     "         --codepage  single-byte code page of the table files' text\n"
-    "                     (default WINDOWS-1252)\n";
+    "                     (default WINDOWS-1252)\n"
+    "         --report    also write what the conversion changed, as JSON\n"
+    "dump     Prints every record of a table file.\n"
+    "verify   Checks that the three table files of OUTDIR fit together.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
 
-constexpr int kUsageError = 2;
+}  // namespace
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-std::optional<int16_t> ParseEdition(std::string_view text) {
-  static constexpr std::string_view kNames[] = {"lumen", "vireo", "sentel", "quorra"};
-  for (int16_t row = 0; row < 4; ++row) {
-    std::string lower(text);
-    for (char& c : lower) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    if (lower == kNames[row] || text == std::to_string(row)) return row;
-  }
-  return std::nullopt;
-}
-
 int UsageError(std::ostream& err, const std::string& message) {
   err << "mdbtokvt-cli: " << message << "\n\n" << kUsage;
-  return kUsageError;
+  return kExitUsage;
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> positional;
-  int16_t editionRow = 0;
-  std::string codePage = "WINDOWS-1252";
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto takeValue = [&](std::string_view option, std::string& value) {
-      if (a == option) {
-        if (i + 1 >= args.size()) return false;
-        value = args[++i];
-        return true;
-      }
-      const std::string prefix = std::string(option) + "=";
-      if (a.rfind(prefix, 0) == 0) {
-        value = a.substr(prefix.size());
-        return true;
-      }
-      return false;
-    };
-    std::string value;
-    if (a == "--edition" || a.rfind("--edition=", 0) == 0) {
-      if (!takeValue("--edition", value)) return UsageError(err, "--edition needs a value");
-      const auto row = ParseEdition(value);
-      if (!row) return UsageError(err, "unknown edition " + Quoted(value));
-      editionRow = *row;
-    } else if (a == "--codepage" || a.rfind("--codepage=", 0) == 0) {
-      if (!takeValue("--codepage", value)) return UsageError(err, "--codepage needs a value");
-      codePage = value;
-    } else if (a.size() > 1 && a[0] == '-' && a != "--") {
-      return UsageError(err, "unknown option " + Quoted(a));
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) return UsageError(err, "convert needs SOURCE and OUTDIR");
-  const std::string& source = positional[0];
-  const std::string& outDir = positional[1];
-
-  if (!FileExists(source)) {
-    err << "Can't find input file " << Quoted(source) << "\n";
-    return 1;
-  }
-  if (!FolderExists(outDir)) {
-    err << "Can't find output path " << Quoted(outDir) << "\n";
-    return 1;
-  }
-
-  ConversionContext context;
-  context.addressBookSource = IsAddressBookName(source);
-  context.editionRow = editionRow;
-  context.reportFatal = [&err](std::string_view title, std::string_view text) {
-    err << title << ": " << text << std::endl;
-  };
+int ReportError(std::ostream& err) {
   try {
-    auto dataSource = CreateAccessDataSource(codePage);
-    const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir);
-    out << "TERMTAB.KVT: " << counts.services << " records\n";
-    out << "USERTAB.KVT: " << counts.receivers << " records\n";
-    out << "GROUPTAB.KVT: " << counts.groups << " records\n";
-    out << CompletionNote(editionRow) << "\n";
+    throw;
   } catch (const ConversionError& e) {
     err << "Error " << e.number() << ": " << e.what() << "\n";
-    return 1;
   } catch (const std::bad_alloc&) {
     err << "Error " << kErrOutOfMemory << ": Out of memory\n";
-    return 1;
   } catch (const std::exception& e) {
     err << "Error " << kErrPathFileAccess << ": " << e.what() << "\n";
-    return 1;
   }
-  return 0;
+  return kExitFailure;
 }
 
-}  // namespace
+const std::string* ParsedArguments::Option(const std::string& name) const {
+  const std::string* found = nullptr;
+  for (const auto& [key, value] : options) {
+    if (key == name) found = &value;  // the last one given wins
+  }
+  return found;
+}
+
+bool ParseArguments(const Arguments& args, const std::vector<std::string>& knownOptions,
+                    ParsedArguments& parsed, std::string& error) {
+  bool onlyPositional = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (onlyPositional || a.size() < 2 || a[0] != '-') {
+      parsed.positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      onlyPositional = true;
+      continue;
+    }
+    const size_t eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    bool known = false;
+    for (const auto& k : knownOptions) known = known || k == name;
+    if (!known) {
+      error = "unknown option " + Quoted(a);
+      return false;
+    }
+    if (eq != std::string::npos) {
+      parsed.options.emplace_back(name, a.substr(eq + 1));
+    } else if (i + 1 < args.size()) {
+      parsed.options.emplace_back(name, args[++i]);
+    } else {
+      error = name + " needs a value";
+      return false;
+    }
+  }
+  return true;
+}
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError(err, "no command given");
   const std::string& command = args[0];
+  const Arguments rest(args.begin() + 1, args.end());
   if (command == "--help" || command == "-h" || command == "help") {
     out << kUsage;
     return 0;
@@ -140,7 +111,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     out << "mdbtokvt-cli " << MDBTOKVT_VERSION << "\n";
     return 0;
   }
-  if (command == "convert") return Convert(args, out, err);
+  if (command == "convert") return ConvertCommand(rest, out, err);
+  if (command == "dump") return DumpCommand(rest, out, err);
+  if (command == "verify") return VerifyCommand(rest, out, err);
   return UsageError(err, "unknown command " + Quoted(command));
 }
 

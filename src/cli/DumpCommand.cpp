@@ -1,0 +1,138 @@
+// mdbtokvt-cli dump: prints every record of a table file.
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "cli/TextOutput.h"
+#include "tablefile/TableFileReader.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+std::string Schema(const TableFileContents& t) {
+  return std::to_string(t.major) + "." + std::to_string(t.minor) + "." + std::to_string(t.patch);
+}
+
+void DumpText(const TableFileContents& t, const std::string& path, const Utf8Converter& u,
+              std::ostream& out) {
+  out << path << ": " << TableKindName(t.kind) << " table, schema " << Schema(t) << ", "
+      << t.recordCount << " records";
+  if (t.recordSize > 0) out << " of " << t.recordSize << " bytes";
+  if (t.groupSlots > 0) out << " (" << t.groupSlots << " member slots)";
+  out << "\n";
+  for (size_t i = 0; i < t.services.size(); ++i) {
+    const ServiceRecord& s = t.services[i];
+    out << "#" << i + 1 << " " << Quoted(u(s.name)) << " terminal " << Quoted(u(s.terminalAddress))
+        << ", baud code " << int{s.baudCode} << ", settings code " << int{s.settingsCode}
+        << ", max message " << s.maxMessageLength << "\n";
+  }
+  for (size_t i = 0; i < t.receivers.size(); ++i) {
+    const ReceiverRecord& r = t.receivers[i];
+    out << "#" << i + 1 << " " << Quoted(u(r.name)) << " pager " << Quoted(u(r.pagerId))
+        << " service " << Quoted(u(r.serviceName)) << "\n";
+  }
+  for (size_t i = 0; i < t.groups.size(); ++i) {
+    const GroupRecord& g = t.groups[i];
+    out << "#" << i + 1 << " " << Quoted(u(g.name)) << ", " << g.memberCount << " members\n";
+    for (const auto& m : g.members) out << "    " << Quoted(u(m)) << "\n";
+  }
+}
+
+void DumpCsv(const TableFileContents& t, const Utf8Converter& u, std::ostream& out) {
+  switch (t.kind) {
+    case TableKind::kService:
+      out << "record,name,terminalAddress,baudCode,settingsCode,maxMessageLength\n";
+      break;
+    case TableKind::kReceiver:
+      out << "record,name,pagerId,serviceName\n";
+      break;
+    case TableKind::kGroup:
+    case TableKind::kUnknown:
+      out << "record,name,memberCount,slot,member\n";
+      break;
+  }
+  for (size_t i = 0; i < t.services.size(); ++i) {
+    const ServiceRecord& s = t.services[i];
+    out << i + 1 << "," << CsvField(u(s.name)) << "," << CsvField(u(s.terminalAddress)) << ","
+        << int{s.baudCode} << "," << int{s.settingsCode} << "," << s.maxMessageLength << "\n";
+  }
+  for (size_t i = 0; i < t.receivers.size(); ++i) {
+    const ReceiverRecord& r = t.receivers[i];
+    out << i + 1 << "," << CsvField(u(r.name)) << "," << CsvField(u(r.pagerId)) << ","
+        << CsvField(u(r.serviceName)) << "\n";
+  }
+  // Groups: one line per member, and one line without a member for an empty group.
+  for (size_t i = 0; i < t.groups.size(); ++i) {
+    const GroupRecord& g = t.groups[i];
+    const std::string lead = std::to_string(i + 1) + "," + CsvField(u(g.name)) + "," +
+                             std::to_string(g.memberCount) + ",";
+    if (g.members.empty()) out << lead << ",\n";
+    for (size_t m = 0; m < g.members.size(); ++m) {
+      out << lead << m + 1 << "," << CsvField(u(g.members[m])) << "\n";
+    }
+  }
+}
+
+void DumpJson(const TableFileContents& t, const std::string& path, const Utf8Converter& u,
+              std::ostream& out) {
+  auto j = [&](const std::string& bytes) { return JsonString(u(bytes)); };
+  out << "{\n  \"file\": " << JsonString(path) << ",\n  \"kind\": \"" << TableKindName(t.kind)
+      << "\",\n  \"schema\": \"" << Schema(t) << "\",\n  \"recordCount\": " << t.recordCount
+      << ",\n  \"recordSize\": " << t.recordSize;
+  if (t.kind == TableKind::kGroup) out << ",\n  \"memberSlots\": " << t.groupSlots;
+  out << ",\n  \"records\": [";
+  const char* sep = "\n    ";
+  for (const auto& s : t.services) {
+    out << sep << "{\"name\": " << j(s.name) << ", \"terminalAddress\": " << j(s.terminalAddress)
+        << ", \"baudCode\": " << int{s.baudCode} << ", \"settingsCode\": " << int{s.settingsCode}
+        << ", \"maxMessageLength\": " << s.maxMessageLength << "}";
+    sep = ",\n    ";
+  }
+  for (const auto& r : t.receivers) {
+    out << sep << "{\"name\": " << j(r.name) << ", \"pagerId\": " << j(r.pagerId)
+        << ", \"serviceName\": " << j(r.serviceName) << "}";
+    sep = ",\n    ";
+  }
+  for (const auto& g : t.groups) {
+    out << sep << "{\"name\": " << j(g.name) << ", \"memberCount\": " << g.memberCount
+        << ", \"members\": [";
+    for (size_t m = 0; m < g.members.size(); ++m) out << (m ? ", " : "") << j(g.members[m]);
+    out << "]}";
+    sep = ",\n    ";
+  }
+  out << (t.recordCount > 0 ? "\n  ]\n}\n" : "]\n}\n");
+}
+
+}  // namespace
+
+int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(args, {"--format", "--codepage"}, parsed, error)) {
+    return UsageError(err, error);
+  }
+  if (parsed.positional.size() != 1) return UsageError(err, "dump needs one FILE.KVT");
+  const std::string* formatOption = parsed.Option("--format");
+  const std::string format = formatOption ? *formatOption : "text";
+  if (format != "text" && format != "csv" && format != "json") {
+    return UsageError(err, "unknown format " + Quoted(format));
+  }
+  const std::string* codePage = parsed.Option("--codepage");
+  const std::string& path = parsed.positional[0];
+  try {
+    const Utf8Converter toUtf8(codePage ? *codePage : "WINDOWS-1252");
+    const TableFileContents contents = ReadTableFile(path);
+    if (format == "csv") {
+      DumpCsv(contents, toUtf8, out);
+    } else if (format == "json") {
+      DumpJson(contents, path, toUtf8, out);
+    } else {
+      DumpText(contents, path, toUtf8, out);
+    }
+  } catch (...) {
+    return ReportError(err);
+  }
+  return 0;
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,16 @@
+// The conversion report as JSON (the field names are documented in the README).
+#pragma once
+
+#include <string>
+
+#include "cli/TextOutput.h"
+#include "run/ConversionReport.h"
+#include "run/DBConvert.h"
+
+namespace mdbtokvt {
+
+std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUtf8,
+                       const std::string& source, const std::string& outputFolder,
+                       int16_t editionRow, const ConversionCounts& counts);
+
+}  // namespace mdbtokvt

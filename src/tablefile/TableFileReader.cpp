@@ -1,0 +1,157 @@
+#include "tablefile/TableFileReader.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "common/Error.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+constexpr int kInvalidFileFormat = 321;
+constexpr size_t kHeader = 15;
+
+[[noreturn]] void Invalid(std::string_view fileName, const std::string& why) {
+  throw ConversionError(kInvalidFileFormat,
+                        "Invalid file format: " + std::string(fileName) + " " + why);
+}
+
+int16_t Word(std::string_view b, size_t at) {
+  return static_cast<int16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+}
+
+// A fixed string field: the text up to its first NUL, which must lie inside it.
+std::string Text(std::string_view b, size_t at, size_t width, std::string_view fileName) {
+  const std::string_view field = b.substr(at, width);
+  const size_t nul = field.find('\0');
+  if (nul == std::string_view::npos) {
+    Invalid(fileName,
+            "has a text field without its terminating NUL at offset " + std::to_string(at));
+  }
+  return std::string(field.substr(0, nul));
+}
+
+TableKind KindFromName(std::string_view fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  std::string base(slash == std::string_view::npos ? fileName : fileName.substr(slash + 1));
+  for (char& c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  if (base == "TERMTAB.KVT") return TableKind::kService;
+  if (base == "USERTAB.KVT") return TableKind::kReceiver;
+  if (base == "GROUPTAB.KVT") return TableKind::kGroup;
+  return TableKind::kUnknown;
+}
+
+}  // namespace
+
+std::string_view TableKindName(TableKind kind) {
+  switch (kind) {
+    case TableKind::kService:
+      return "service";
+    case TableKind::kReceiver:
+      return "receiver";
+    case TableKind::kGroup:
+      return "group";
+    case TableKind::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) {
+  TableFileContents t;
+  if (b.size() < kHeader) Invalid(fileName, "is shorter than a table file header");
+  if (std::memcmp(b.data(), "DB_VER\0", 7) != 0) Invalid(fileName, "does not begin with DB_VER");
+  t.major = Word(b, 7);
+  t.minor = Word(b, 9);
+  t.patch = Word(b, 11);
+  if (t.major != 9 || t.minor != 6 || t.patch != 0) {
+    Invalid(fileName, "has schema " + std::to_string(t.major) + "." + std::to_string(t.minor) +
+                          "." + std::to_string(t.patch) + ", not 9.6.0");
+  }
+  t.recordCount = Word(b, 13);
+  if (t.recordCount < 0) Invalid(fileName, "has a negative record count");
+  const size_t body = b.size() - kHeader;
+  const TableKind named = KindFromName(fileName);
+  if (t.recordCount == 0) {
+    if (body != 0) Invalid(fileName, "has bytes after a header that counts no records");
+    t.kind = named;
+    return t;
+  }
+  if (body % static_cast<size_t>(t.recordCount) != 0) {
+    Invalid(fileName, "is " + std::to_string(b.size()) +
+                          " bytes long, which is no whole number of " +
+                          std::to_string(t.recordCount) + " records after the header");
+  }
+  t.recordSize = static_cast<int32_t>(body / static_cast<size_t>(t.recordCount));
+  TableKind sized = TableKind::kUnknown;
+  if (t.recordSize == 572) {
+    sized = TableKind::kService;
+  } else if (t.recordSize == 352) {
+    sized = TableKind::kReceiver;
+  } else if (t.recordSize > 48 && (t.recordSize - 48) % 33 == 0) {
+    sized = TableKind::kGroup;
+    t.groupSlots = (t.recordSize - 48) / 33;
+  }
+  if (sized == TableKind::kUnknown) {
+    Invalid(fileName,
+            "has records of " + std::to_string(t.recordSize) + " bytes, which fit no table file");
+  }
+  if (named != TableKind::kUnknown && named != sized) {
+    Invalid(fileName, "has records of " + std::to_string(t.recordSize) + " bytes, not those of a " +
+                          std::string(TableKindName(named)) + " table");
+  }
+  t.kind = sized;
+  for (int32_t i = 0; i < t.recordCount; ++i) {
+    const size_t r = kHeader + static_cast<size_t>(i) * static_cast<size_t>(t.recordSize);
+    switch (t.kind) {
+      case TableKind::kService: {
+        ServiceRecord s;
+        s.name = Text(b, r, 33, fileName);
+        s.terminalAddress = Text(b, r + 47, 33, fileName);
+        s.maxMessageLength = Word(b, r + 548);
+        s.baudCode = static_cast<uint8_t>(b[r + 550]);
+        s.settingsCode = static_cast<uint8_t>(b[r + 551]);
+        t.services.push_back(std::move(s));
+        break;
+      }
+      case TableKind::kReceiver:
+        t.receivers.push_back({Text(b, r, 33, fileName), Text(b, r + 33, 257, fileName),
+                               Text(b, r + 290, 33, fileName)});
+        break;
+      case TableKind::kGroup: {
+        GroupRecord g;
+        g.name = Text(b, r, 33, fileName);
+        g.memberCount = Word(b, r + 34);
+        if (g.memberCount < 0 || g.memberCount > t.groupSlots) {
+          Invalid(fileName, "record " + std::to_string(i + 1) + " counts " +
+                                std::to_string(g.memberCount) + " members in " +
+                                std::to_string(t.groupSlots) + " slots");
+        }
+        for (int m = 0; m < g.memberCount; ++m) {
+          g.members.push_back(Text(b, r + 36 + 33 * static_cast<size_t>(m), 33, fileName));
+        }
+        t.groups.push_back(std::move(g));
+        break;
+      }
+      case TableKind::kUnknown:
+        break;
+    }
+  }
+  return t;
+}
+
+TableFileContents ReadTableFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ConversionError(kErrFileNotFound, "File not found: " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
+  const std::string data = bytes.str();
+  return ParseTableFile(data, path);
+}
+
+}  // namespace mdbtokvt
