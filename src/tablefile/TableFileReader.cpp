@@ -1,5 +1,7 @@
 #include "tablefile/TableFileReader.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -145,8 +147,12 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
 }
 
 TableFileContents ReadTableFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    throw ConversionError(kErrFileNotFound, "File not found: " + path);
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ConversionError(kErrFileNotFound, "File not found: " + path);
+  if (!in) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (in.bad()) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestSupport.h"
+#include "common/Error.h"
+#include "converters/RecordWriters.h"
+#include "run/VerifyOutput.h"
+#include "tablefile/TableFileReader.h"
+#include "tablefile/WriteKVT.h"
+
+namespace mdbtokvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+int ErrorOf(std::string_view bytes, std::string_view name) {
+  try {
+    ParseTableFile(bytes, name);
+  } catch (const ConversionError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::string Table(const std::function<void(TableFile&)>& records, int16_t count) {
+  test::MemoryTableFile t;
+  WriteTableHeader(t.file, 9, 6, 0);
+  records(t.file);
+  WriteRecordCount(t.file, count);
+  const auto& b = t.Flushed();
+  return std::string(b.begin(), b.end());
+}
+
+TEST(TableFileReader, DecodesEveryKind) {
+  const FatalReporter none;
+  const std::string services = Table(
+      [&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "Svc", "555", 4, 0, -1); }, 1);
+  const auto s = ParseTableFile(services, "whatever.bin");
+  ASSERT_EQ(s.kind, TableKind::kService);
+  EXPECT_EQ(s.services.at(0).name, "Svc");
+  EXPECT_EQ(s.services.at(0).terminalAddress, "555");
+  EXPECT_EQ(s.services.at(0).maxMessageLength, -1);
+  EXPECT_EQ(s.services.at(0).baudCode, 4);
+
+  const std::string groups = Table(
+      [&](TableFile& f) {
+        WriteKVTGroup(none, f, 9, 6, 0, "G1", {"a", "b"}, 2, 500);
+        WriteKVTGroup(none, f, 9, 6, 0, "G2", {}, 0, 500);
+      },
+      2);
+  const auto g = ParseTableFile(groups, "x/grouptab.kvt");
+  ASSERT_EQ(g.kind, TableKind::kGroup);
+  EXPECT_EQ(g.groupSlots, 500);
+  EXPECT_EQ(g.groups.at(0).members, (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(g.groups.at(1).members.empty());
+
+  const auto empty = ParseTableFile(Table([](TableFile&) {}, 0), "USERTAB.KVT");
+  EXPECT_EQ(empty.kind, TableKind::kReceiver);
+  EXPECT_EQ(empty.recordCount, 0);
+}
+
+TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
+  const FatalReporter none;
+  const std::string good = Table(
+      [&](TableFile& f) { WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
+  EXPECT_EQ(ErrorOf(good, "USERTAB.KVT"), 0);
+  EXPECT_EQ(ErrorOf("", "USERTAB.KVT"), 321);
+  EXPECT_EQ(ErrorOf(good.substr(0, 14), "USERTAB.KVT"), 321);
+  EXPECT_EQ(ErrorOf(good.substr(0, good.size() - 1), "USERTAB.KVT"), 321);  // truncated
+  EXPECT_EQ(ErrorOf(good + "x", "USERTAB.KVT"), 321);
+  EXPECT_EQ(ErrorOf(good, "TERMTAB.KVT"), 321);  // name and record size disagree
+  std::string badTag = good;
+  badTag[0] = 'X';
+  EXPECT_EQ(ErrorOf(badTag, "USERTAB.KVT"), 321);
+  std::string badVersion = good;
+  badVersion[9] = 7;
+  EXPECT_EQ(ErrorOf(badVersion, "USERTAB.KVT"), 321);
+  std::string noNul = good;
+  for (size_t i = 15; i < 15 + 33; ++i) noNul[i] = 'A';
+  EXPECT_EQ(ErrorOf(noNul, "USERTAB.KVT"), 321);
+  std::string negativeCount = good;
+  negativeCount[14] = static_cast<char>(0x80);
+  EXPECT_EQ(ErrorOf(negativeCount, "USERTAB.KVT"), 321);
+  const std::string group =
+      Table([&](TableFile& f) { WriteKVTGroup(none, f, 9, 6, 0, "G", {"a"}, 1, 32); }, 1);
+  std::string tooMany = group;
+  tooMany[15 + 34] = 33;  // member count above the slots
+  EXPECT_EQ(ErrorOf(tooMany, "GROUPTAB.KVT"), 321);
+  EXPECT_EQ(ErrorOf(std::string(100, '\0'), "x"), 321);
+}
+
+TEST(VerifyOutput, FindsDanglingNamesAndDuplicates) {
+  const FatalReporter none;
+  test::TempFolder dir;
+  auto write = [&](const char* name, const std::string& bytes) {
+    std::ofstream(dir.path() / name, std::ios::binary) << bytes;
+  };
+  write("TERMTAB.KVT", Table(
+                           [&](TableFile& f) {
+                             WriteKVTService(none, f, 9, 6, 0, "Svc", "1", 0, 0, 0);
+                             WriteKVTService(none, f, 9, 6, 0, "Svc", "2", 0, 0, 0);
+                           },
+                           2));
+  write("USERTAB.KVT", Table(
+                           [&](TableFile& f) {
+                             WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc");
+                             WriteKVTReceiver(none, f, 9, 6, 0, "Bob", "2", "Gone");
+                           },
+                           2));
+  write("GROUPTAB.KVT",
+        Table([&](TableFile& f) { WriteKVTGroup(none, f, 9, 6, 0, "G", {"Ann", "Eve"}, 2, 32); },
+              1));
+  VerifyResult r = VerifyOutputFolder(dir.str());
+  ASSERT_EQ(r.problems.size(), 3u);
+  EXPECT_NE(r.problems[0].find("repeats record 1"), std::string::npos);
+  EXPECT_NE(r.problems[1].find("\"Gone\""), std::string::npos);
+  EXPECT_NE(r.problems[2].find("\"Eve\""), std::string::npos);
+
+  fs::remove(dir.path() / "GROUPTAB.KVT");
+  r = VerifyOutputFolder(dir.str());
+  ASSERT_FALSE(r.problems.empty());
+  EXPECT_EQ(r.problems[0].rfind("GROUPTAB.KVT: error 53", 0), 0u) << r.problems[0];
+}
+
+}  // namespace
+}  // namespace mdbtokvt
