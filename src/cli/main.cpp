@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -5,6 +6,8 @@
 #include "cli/CommandLine.h"
 
 int main(int argc, char** argv) {
+  // A file-size limit must surface as a "Disk full" error, not kill the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   return mdbtokvt::RunCommandLine(args, std::cout, std::cerr);
 }
