@@ -1,0 +1,74 @@
+// The main window: the database file to convert, the folder to write the
+// three table files to, the edition, and the Convert button. It owns the
+// conversion state and the data source for the life of the program, so the
+// name tables carry over from one conversion to the next.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "run/ConversionContext.h"
+#include "source/DataSource.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mdbtokvt::ui {
+
+class FileChooser;
+class FolderChooser;
+class MessageSink;
+class SettingsStore;
+
+// What the window talks to outside itself.
+struct MainWindowServices {
+  MessageSink& messages;
+  FileChooser& files;
+  SettingsStore& settings;
+  // The folder dialog; null means the window's own DirBrowser, made on first use.
+  FolderChooser* folders = nullptr;
+};
+
+class MainWindow final : public QWidget {
+  Q_OBJECT
+
+ public:
+  MainWindow(MainWindowServices services, std::unique_ptr<DataSource> dataSource,
+             QWidget* parent = nullptr);
+
+  const ConversionContext& context() const { return context_; }
+
+ private:
+  void SetUpControls();
+  void Arrange();
+  void LoadSettings();
+
+  void BrowseForDatabase();
+  void BrowseForOutputFolder();
+  void Convert();
+  // Saves the paths and runs the conversion under the wait cursor; the text
+  // of the error that stopped it, if one did.
+  std::optional<QString> RunConversion(const QString& databasePath, const QString& outputPath);
+  void ReportFatal(std::string_view title, std::string_view text);
+  FolderChooser& Folders();
+
+  MainWindowServices services_;
+  std::unique_ptr<DataSource> dataSource_;
+  ConversionContext context_;
+
+  QGroupBox* frame1_;
+  QLineEdit* mdbFilename_;
+  QPushButton* browseMdbFilename_;
+  QGroupBox* frame2_;
+  QLineEdit* kvtPath_;
+  QPushButton* browseKvtPath_;
+  QLabel* label1_;
+  QComboBox* version_;
+  QPushButton* doConversion_;
+};
+
+}  // namespace mdbtokvt::ui

@@ -1,0 +1,14 @@
+#include "ui/MessageSink.h"
+
+#include <QApplication>
+
+namespace mdbtokvt::ui {
+
+void MessageBoxSink::Show(QMessageBox::Icon icon, const QString& title, const QString& text) {
+  QWidget* parent = QApplication::activeModalWidget();
+  if (parent == nullptr) parent = QApplication::activeWindow();
+  QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+}  // namespace mdbtokvt::ui

@@ -1,0 +1,47 @@
+// Places controls from design positions in twips (1440 to the inch). The
+// scale starts from the screen's logical dpi and grows, keeping proportions,
+// when the font in use needs more room than the design allowed for.
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <vector>
+
+class QWidget;
+
+namespace mdbtokvt::ui {
+
+// A rectangle in twips: left, top, width, height.
+struct TwipsRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// What a control needs in pixels, against the size the design gave it.
+struct SpaceNeed {
+  QSize pixels;       // smallest size that shows the control uncut
+  QSize designTwips;  // the control's size in the design
+};
+
+// The dpi scale (logicalDpi / 1440), enlarged just enough that every need fits;
+// never below the dpi scale.
+double FitPixelsPerTwip(double logicalDpi, const std::vector<SpaceNeed>& needs);
+
+class TwipsLayout {
+ public:
+  explicit TwipsLayout(double pixelsPerTwip) : pixelsPerTwip_(pixelsPerTwip) {}
+
+  int Pixels(int twips) const;
+  QSize Size(int widthTwips, int heightTwips) const;
+  // Edges are rounded separately, so controls that touch in the design touch
+  // on screen as well.
+  QRect Rect(const TwipsRect& r) const;
+  void Place(QWidget& widget, const TwipsRect& r) const;
+
+ private:
+  double pixelsPerTwip_;
+};
+
+}  // namespace mdbtokvt::ui

@@ -1,0 +1,49 @@
+// The MDBtoKVT window program. Besides the normal start it takes two hidden
+// options that render a window to a PNG file and exit, for checking the look
+// without a screen session:
+//   MDBtoKVT --screenshot FILE            the main window
+//   MDBtoKVT --screenshot-browser FILE    the folder dialog, on the home folder
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QStringList>
+#include <memory>
+
+#include "source/DataSource.h"
+#include "ui/DirBrowser.h"
+#include "ui/FileChooser.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageSink.h"
+#include "ui/Screenshot.h"
+#include "ui/SettingsStore.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("MDBtoKVT"));
+  QCoreApplication::setApplicationName(QStringLiteral("MDBtoKVT"));
+  // Ties the window to the installed desktop entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("MDBtoKVT"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mdbtokvt")));
+
+  using namespace mdbtokvt::ui;
+  MessageBoxSink messages;
+  FileDialogChooser files;
+  QSettingsStore settings;
+  MainWindow window({messages, files, settings}, mdbtokvt::CreateAccessDataSource());
+
+  const QStringList args = QCoreApplication::arguments();
+  const auto optionValue = [&args](const QString& option) {
+    const qsizetype at = args.indexOf(option);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
+  };
+  if (const QString file = optionValue(QStringLiteral("--screenshot")); !file.isEmpty()) {
+    return SaveMainWindowPicture(window, file) ? 0 : 1;
+  }
+  if (const QString file = optionValue(QStringLiteral("--screenshot-browser")); !file.isEmpty()) {
+    DirBrowser browser(messages, &window);
+    return SaveDirBrowserPicture(browser, QDir::homePath(), file) ? 0 : 1;
+  }
+
+  window.show();
+  return app.exec();
+}
