@@ -45,7 +45,7 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     editionRow = *row;
   }
   const std::string* codePageOption = parsed.Option("--codepage");
-  const std::string codePage = codePageOption ? *codePageOption : "WINDOWS-1252";
+  const std::string codePage = codePageOption ? *codePageOption : kDefaultCodePage;
   const std::string* reportPath = parsed.Option("--report");
   const std::string& source = parsed.positional[0];
   const std::string& outDir = parsed.positional[1];

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/TextOutput.h"
+#include "source/DataSource.h"
 #include "tablefile/TableFileReader.h"
 
 namespace mdbtokvt {
@@ -120,7 +121,7 @@ int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   const std::string* codePage = parsed.Option("--codepage");
   const std::string& path = parsed.positional[0];
   try {
-    const Utf8Converter toUtf8(codePage ? *codePage : "WINDOWS-1252");
+    const Utf8Converter toUtf8(codePage ? *codePage : kDefaultCodePage);
     const TableFileContents contents = ReadTableFile(path);
     if (format == "csv") {
       DumpCsv(contents, toUtf8, out);

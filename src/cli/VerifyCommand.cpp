@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/TextOutput.h"
 #include "run/VerifyOutput.h"
+#include "source/DataSource.h"
 
 namespace mdbtokvt {
 
@@ -14,7 +15,7 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (parsed.positional.size() != 1) return UsageError(err, "verify needs OUTDIR");
   const std::string* codePage = parsed.Option("--codepage");
   try {
-    const Utf8Converter toUtf8(codePage ? *codePage : "WINDOWS-1252");
+    const Utf8Converter toUtf8(codePage ? *codePage : kDefaultCodePage);
     const VerifyResult result = VerifyOutputFolder(parsed.positional[0]);
     for (const auto& problem : result.problems) out << toUtf8(problem) << "\n";
     out << result.services << " services, " << result.receivers << " receivers, " << result.groups

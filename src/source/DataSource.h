@@ -30,6 +30,7 @@ inline void OpenRecordSource(DataSource& dataSource, std::string_view databasePa
 // The production data source: libmdb reads the Access file, SQLite runs the
 // record source. Text is converted to codePage (an iconv name of a single-byte
 // code page) as it is read.
-std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = "WINDOWS-1252");
+inline constexpr const char* kDefaultCodePage = "WINDOWS-1252";
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = kDefaultCodePage);
 
 }  // namespace mdbtokvt

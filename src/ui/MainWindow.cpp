@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/Utf8Converter.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
+#include "run/ReportText.h"
 #include "ui/DirBrowser.h"
 #include "ui/FileChooser.h"
 #include "ui/LocalText.h"
@@ -185,7 +187,20 @@ void MainWindow::Convert() {
     return;
   }
   messages.Show(QMessageBox::Information, tr("Note"),
-                FromLocalText(CompletionNote(context_.editionRow)));
+                FromLocalText(CompletionNote(context_.editionRow)), ReportDetails());
+}
+
+QString MainWindow::ReportDetails() const {
+  if (context_.report.empty()) return QString();
+  // Names in the report are bytes of the table files' code page.
+  const Utf8Converter toUtf8(kDefaultCodePage);
+  QStringList lines;
+  lines << QString::fromStdString(
+               ReportSummary(context_.report, MemberLimitForEdition(context_.editionRow)))
+        << QString();
+  for (const auto& line : ReportDetailLines(context_.report))
+    lines << QString::fromStdString(toUtf8(line));
+  return lines.join(QLatin1Char('\n'));
 }
 
 std::optional<QString> MainWindow::RunConversion(const QString& databasePath,

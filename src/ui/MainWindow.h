@@ -53,6 +53,8 @@ class MainWindow final : public QWidget {
   // Saves the paths and runs the conversion under the wait cursor; the text
   // of the error that stopped it, if one did.
   std::optional<QString> RunConversion(const QString& databasePath, const QString& outputPath);
+  // What the last conversion changed, as readable lines; empty when nothing did.
+  QString ReportDetails() const;
   void ReportFatal(std::string_view title, std::string_view text);
   FolderChooser& Folders();
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,10 +31,13 @@ inline QString LogEntry(QMessageBox::Icon icon, const QString& title, const QStr
 
 class RecordingMessages final : public MessageSink {
  public:
-  void Show(QMessageBox::Icon icon, const QString& title, const QString& text) override {
+  void Show(QMessageBox::Icon icon, const QString& title, const QString& text,
+            const QString& details = QString()) override {
     log << LogEntry(icon, title, text);
+    this->details << details;
   }
   QStringList log;
+  QStringList details;  // the detailed text of each message, in the same order
 };
 
 class CannedFileChooser final : public FileChooser {
@@ -72,13 +76,19 @@ class FakeDataSource final : public DataSource {
   void Open(std::string_view, std::string_view recordSource) override {
     opened.emplace_back(recordSource);
     if (onOpen) onOpen();
-    result_ = std::make_unique<MemoryRecordset>(std::vector<std::string>{},
-                                                std::vector<std::vector<Value>>{});
+    const auto canned = results.find(std::string(recordSource));
+    result_ = canned == results.end()
+                  ? std::make_unique<MemoryRecordset>(std::vector<std::string>{},
+                                                      std::vector<std::vector<Value>>{})
+                  : std::make_unique<MemoryRecordset>(canned->second.first, canned->second.second);
   }
   Recordset& recordset() override { return *result_; }
 
   std::vector<std::string> opened;
   std::function<void()> onOpen;
+  // Rows to give for a record source (columns, rows); others give no rows.
+  std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::vector<Value>>>>
+      results;
 
  private:
   std::unique_ptr<MemoryRecordset> result_;

@@ -18,6 +18,7 @@
 #include "Fakes.h"
 #include "common/Error.h"
 #include "run/ConversionContext.h"
+#include "run/DBConvert.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsStore.h"
 
@@ -228,6 +229,28 @@ class MainWindowTest : public QObject {
     const QString note = QString::fromStdString(CompletionNote(static_cast<int16_t>(row)));
     QCOMPARE(note == kShortNote, row != 0);
     QCOMPARE(h.messages.log, QStringList{LogEntry(QMessageBox::Information, "Note", note)});
+  }
+
+  void completionNoteOffersTheReportAsDetails() {
+    Harness h;
+    h.SetUpValidPaths();
+    std::vector<std::vector<Value>> rows;
+    for (int i = 0; i < 40; ++i) {
+      rows.push_back({Value::Text("Big"), Value::Text("M" + std::to_string(100 + i))});
+    }
+    h.source->results[std::string(kGroupRun.mdbSource)] = {{"GroupName", "UserName"}, rows};
+    h.Click("DoConversion");
+    QCOMPARE(h.messages.details.size(), 1);
+    const QString details = h.messages.details.back();
+    QVERIFY2(details.contains("Group \"Big\": 40 members, 32 kept"), qPrintable(details));
+    QVERIFY(details.startsWith("1 group truncated to 32 members"));
+    // The note's text itself stays exactly as it was.
+    QCOMPARE(h.messages.log.back(),
+             LogEntry(QMessageBox::Information, "Note", QString::fromStdString(CompletionNote(0))));
+    // Nothing to tell: no details.
+    h.source->results.clear();
+    h.Click("DoConversion");
+    QCOMPARE(h.messages.details.back(), QString());
   }
 
   void conversionRunsUnderWaitCursorAfterSavingPaths() {
