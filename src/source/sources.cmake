@@ -1,4 +1,19 @@
 # Files of the source layer (reading the Access file, running the record source).
 set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/AccessDataSource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AccessFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Catalog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LongValue.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RowInserter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RowScanner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SqliteSchema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TableLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UsageMap.cpp
 )

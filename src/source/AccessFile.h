@@ -1,0 +1,57 @@
+// An Access file opened read-only through libmdb, with its catalog read once.
+// Owns the libmdb handle; table definitions read from it are owned by the
+// caller (TableDef) and must not outlive it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "source/MdbLibrary.h"
+#include "source/PageLayout.h"
+
+namespace mdbtokvt {
+
+struct MdbHandleCloser {
+  void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
+};
+
+struct TableDefDeleter {
+  void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+using TableDef = std::unique_ptr<MdbTableDef, TableDefDeleter>;
+
+class AccessFile {
+ public:
+  // Opens the file. Raises 3024 when there is no such file and 3343 when it
+  // is not an Access database libmdb can read. databasePath is used as given
+  // in messages; libmdb gets the absolute path, so $MDBPATH never applies.
+  explicit AccessFile(std::string_view databasePath);
+
+  MdbHandle* handle() const { return mdb_.get(); }
+  const std::string& path() const { return path_; }
+  bool IsJet3() const { return mdb_->f->jet_version == MDB_VER_JET3; }
+  PageGeometry geometry() const;
+  // Number of whole pages in the file.
+  size_t PageCount() const { return pageCount_; }
+
+  // The user tables, in catalog order.
+  const std::vector<MdbCatalogEntry*>& userTables() const { return userTables_; }
+  // The user table with exactly this catalog name, or null.
+  MdbCatalogEntry* FindTable(std::string_view name) const;
+  // The definition of a user table with its columns; null when it cannot be
+  // read.
+  TableDef ReadTable(MdbCatalogEntry* entry) const;
+
+  // Error 3343 for this file.
+  [[noreturn]] void ThrowDamaged() const;
+
+ private:
+  std::string path_;
+  std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;
+  size_t pageCount_ = 0;
+  std::vector<MdbCatalogEntry*> userTables_;
+};
+
+}  // namespace mdbtokvt

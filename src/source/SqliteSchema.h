@@ -1,0 +1,30 @@
+// How Access tables look in SQLite: one SQLite table per user table, same
+// names, with declared types that keep each value's kind and give text its
+// sort order.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string_view>
+
+#include "source/Catalog.h"
+
+namespace mdbtokvt {
+
+// The declared type of a Yes/No column; the recordset maps integers of such
+// columns back to Yes/No values.
+inline constexpr std::string_view kBooleanType = "BOOLEAN";
+
+// Text, Memo and Replication ID columns: stored as output code page bytes,
+// sorted with the text collation, Null stored as the Null marker.
+bool IsTextColumn(int mdbType);
+
+// The column definition text for an Access column type, e.g.
+// "INTEGER", "REAL", "TEXT COLLATE ACCESSTEXT".
+std::string_view ColumnDefinition(int mdbType);
+
+// Creates every table of the catalog, empty. The text collation must be
+// registered on db first.
+void CreateTables(sqlite3* db, const Catalog& catalog);
+
+}  // namespace mdbtokvt

@@ -1,0 +1,173 @@
+// How the data source fails: the classic error numbers for missing files,
+// files that are no Access database, missing tables and columns, and bad code
+// pages; never a crash, and never a change to the source file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/Error.h"
+#include "source/DataSource.h"
+#include "source_test_support.h"
+
+namespace mdbtokvt {
+namespace {
+
+using source_test::Fixture;
+
+class SourceErrors : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("mdbtokvt-source-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string WriteFile(const std::string& name, const std::string& bytes) {
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+
+  static std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  // The error Open raises, as number and text.
+  static std::pair<int, std::string> OpenError(const std::string& path, std::string_view source,
+                                               const std::string& codePage = "WINDOWS-1252") {
+    try {
+      auto dataSource = CreateAccessDataSource(codePage);
+      dataSource->Open(path, source);
+    } catch (const ConversionError& e) {
+      return {e.number(), e.what()};
+    }
+    return {0, ""};
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(SourceErrors, MissingFile) {
+  const std::string path = (dir_ / "nothing-here.mdb").string();
+  EXPECT_EQ(OpenError(path, "PagerCompany"),
+            std::make_pair(3024, "Could not find file '" + path + "'."));
+  EXPECT_EQ(OpenError("", "PagerCompany").first, 3024);
+}
+
+TEST_F(SourceErrors, MdbPathIsNeverSearched) {
+  // libmdb looks for names it cannot find along $MDBPATH; the data source
+  // must report the file as missing instead of opening another one.
+  const std::string fixtures = Fixture("");
+  setenv("MDBPATH", fixtures.c_str(), 1);
+  const auto error = OpenError("sample.mdb", "PagerCompany");
+  unsetenv("MDBPATH");
+  EXPECT_EQ(error.first, 3024);
+}
+
+TEST_F(SourceErrors, FilesThatAreNoAccessDatabase) {
+  const std::string sample = ReadBytes(Fixture("sample.mdb"));
+  std::string randomBody = sample.substr(0, 4096);
+  for (size_t i = 4096; i < 3 * 4096; ++i) randomBody.push_back(static_cast<char>(i * 7919 % 251));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"empty.mdb", ""},
+      {"text.mdb", "This is a text file, not a database.\n"},
+      {"zeros.mdb", std::string(3 * 4096, '\0')},
+      {"truncated.mdb", sample.substr(0, sample.size() - 1000)},
+      {"header-only.mdb", sample.substr(0, 4096)},
+      {"random-body.mdb", randomBody},
+  };
+  for (const auto& [name, bytes] : files) {
+    const std::string path = WriteFile(name, bytes);
+    EXPECT_EQ(OpenError(path, "PagerCompany"),
+              std::make_pair(3343, "Unrecognized database format '" + path + "'."))
+        << name;
+  }
+  // A folder of the given name is no database either.
+  EXPECT_EQ(OpenError(dir_.string(), "PagerCompany").first, 3343);
+}
+
+TEST_F(SourceErrors, DamagedPagesGiveAnErrorOrData) {
+  // Damage inside the data never crashes the reader: each variant either
+  // reads or fails with a classic error.
+  const std::string sample = ReadBytes(Fixture("sample.mdb"));
+  for (size_t page = 1; page * 4096 < sample.size(); ++page) {
+    std::string damaged = sample;
+    for (size_t i = 0; i < 4096; i += 97) damaged[page * 4096 + i] ^= static_cast<char>(0x5A);
+    const std::string path = WriteFile("damaged.mdb", damaged);
+    for (const char* source : {"PagerCompany", "USERS"}) {
+      const int number = OpenError(path, source).first;
+      EXPECT_TRUE(number == 0 || number == 3343 || number == 3078)
+          << "page " << page << ": " << number;
+    }
+  }
+}
+
+TEST_F(SourceErrors, ImpossibleRowSlotCounts) {
+  // A data page claiming more row slots than fit on it is refused, not read
+  // past its end.
+  const std::string sample = ReadBytes(Fixture("sample.mdb"));
+  int refused = 0;
+  for (size_t page = 1; page * 4096 < sample.size(); ++page) {
+    if (sample[page * 4096] != 0x01) continue;  // data pages only
+    std::string damaged = sample;
+    damaged[page * 4096 + 12] = static_cast<char>(0xFF);
+    damaged[page * 4096 + 13] = static_cast<char>(0xFF);
+    const std::string path = WriteFile("slots.mdb", damaged);
+    for (const char* source : {"PagerCompany", "USERS", "GROUPS", "GROUPUSER"}) {
+      const int number = OpenError(path, source).first;
+      EXPECT_TRUE(number == 0 || number == 3343) << "page " << page << ": " << number;
+      refused += number == 3343;
+    }
+  }
+  EXPECT_GE(refused, 4);  // at least each table's own data page
+}
+
+TEST_F(SourceErrors, MissingTableIsNamedAsSpelled) {
+  const std::string path = Fixture("missing-table.mdb");
+  EXPECT_EQ(OpenError(path, "PagerCompany"),
+            std::make_pair(3078, std::string("The database engine cannot find the input table or "
+                                             "query 'PagerCompany'. Make sure it exists and that "
+                                             "its name is spelled correctly.")));
+  const auto inSql = OpenError(path,
+                               "SELECT USERNAME,PAGERID,PGNAME FROM USERS, PAGERCOMPANY WHERE "
+                               "USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE");
+  EXPECT_EQ(inSql.first, 3078);
+  EXPECT_NE(inSql.second.find("'PAGERCOMPANY'"), std::string::npos) << inSql.second;
+}
+
+TEST_F(SourceErrors, MissingColumnInStatement) {
+  EXPECT_EQ(OpenError(Fixture("sample.mdb"), "SELECT pgname, pgNoSuchColumn FROM PagerCompany"),
+            std::make_pair(3061, std::string("Too few parameters. Expected 1.")));
+}
+
+TEST_F(SourceErrors, BadCodePages) {
+  for (const char* name : {"NO-SUCH-CODEPAGE", "UTF-8", "UTF-16LE", "SHIFT_JIS", ""}) {
+    EXPECT_EQ(OpenError(Fixture("sample.mdb"), "PagerCompany", name).first, 5) << name;
+  }
+}
+
+TEST_F(SourceErrors, SourceFileIsNeverWritten) {
+  for (const char* file : {"sample.mdb", "real/testV1997.mdb", "real/overflowTestV2000.mdb"}) {
+    const std::string path = WriteFile("copy.mdb", ReadBytes(Fixture(file)));
+    const auto before = std::filesystem::last_write_time(path);
+    const std::string bytes = ReadBytes(path);
+    auto source = CreateAccessDataSource();
+    source->Open(path, std::string(file) == "sample.mdb" ? "USERS" : "Table1");
+    while (!source->recordset().Eof()) source->recordset().MoveNext();
+    source.reset();
+    EXPECT_EQ(ReadBytes(path), bytes) << file;
+    EXPECT_EQ(std::filesystem::last_write_time(path), before) << file;
+    // No lock or journal file appears beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << file;
+  }
+}
+
+}  // namespace
+}  // namespace mdbtokvt

@@ -1,0 +1,45 @@
+// Shared helpers of the source layer tests: fixture paths, reading a whole
+// record source, and reading the CSV exports that come with the real files.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Value.h"
+
+namespace mdbtokvt::source_test {
+
+std::string Fixture(std::string_view relative);
+
+struct Result {
+  std::vector<std::vector<Value>> rows;
+  int recordCount = 0;
+};
+
+// Opens recordSource on the file with a fresh data source and walks it to
+// the end, collecting every value of every row.
+Result ReadAll(const std::string& path, std::string_view recordSource,
+               const std::string& codePage = "WINDOWS-1252");
+
+// One column of a result as text (Null as "<Null>"), for compact checks.
+std::vector<std::string> Column(const Result& result, size_t index);
+
+struct CsvField {
+  bool quoted = false;
+  std::string text;  // UTF-8
+};
+struct CsvTable {
+  std::vector<std::string> names;
+  std::vector<std::string> types;  // TEXT, MEMO, LONG, ... without (n)
+  std::vector<std::vector<CsvField>> rows;
+};
+// Reads an export: quoted fields may hold doubled quotes and line breaks.
+CsvTable ReadCsv(const std::string& path);
+
+// A day number as the exports write dates: yyyy-MM-dd HH:mm:ss, plus .SSS
+// when there are milliseconds; before 1899-12-30 the fraction still counts
+// forward from midnight.
+std::string FormatAccessDate(double days);
+
+}  // namespace mdbtokvt::source_test
