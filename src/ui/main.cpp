@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QStringList>
+#include <csignal>
 #include <memory>
 
 #include "source/DataSource.h"
@@ -18,6 +19,8 @@
 #include "ui/SettingsStore.h"
 
 int main(int argc, char** argv) {
+  // A file-size limit must surface as a "Disk full" error, not end the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName(QStringLiteral("MDBtoKVT"));
   QCoreApplication::setApplicationName(QStringLiteral("MDBtoKVT"));

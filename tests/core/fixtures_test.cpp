@@ -22,6 +22,10 @@ struct FixtureCase {
   fs::path expected;
 };
 
+void PrintTo(const FixtureCase& c, std::ostream* os) {
+  *os << c.database << " edition " << c.edition;
+}
+
 std::vector<FixtureCase> AllCases() {
   std::vector<FixtureCase> cases;
   for (const auto& db : fs::directory_iterator(test::TestData("fixtures/expected"))) {
