@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -38,8 +37,8 @@ struct ConversionContext {
   // Facts of the latest conversion; cleared when a conversion starts.
   ConversionReport report;
   // Names written in the latest conversion, for the dangling-name checks.
-  std::set<std::string> writtenServices;
-  std::set<std::string> writtenReceivers;
+  std::unordered_set<std::string> writtenServices;
+  std::unordered_set<std::string> writtenReceivers;
   // Keys (table file + NUL + long name) of the shortenings already reported.
   std::unordered_set<std::string> reportedShortenings;
 
