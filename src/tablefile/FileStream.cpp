@@ -19,30 +19,14 @@ class FileStream final : public OutputStream {
   }
 
   void Append(const uint8_t* data, size_t size) override {
-    while (size > 0) {
-      const ssize_t n = ::write(fd_, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        ThrowFileError(errno, path_);
-      }
-      if (n == 0) ThrowFileError(ENOSPC, path_);
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
+    WriteAll(data, size,
+             [this](const uint8_t* p, size_t n, uint64_t) { return ::write(fd_, p, n); });
   }
 
   void Overwrite(uint64_t offset, const uint8_t* data, size_t size) override {
-    while (size > 0) {
-      const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        ThrowFileError(errno, path_);
-      }
-      if (n == 0) ThrowFileError(ENOSPC, path_);
-      data += n;
-      size -= static_cast<size_t>(n);
-      offset += static_cast<uint64_t>(n);
-    }
+    WriteAll(data, size, [this, offset](const uint8_t* p, size_t n, uint64_t done) {
+      return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
+    });
   }
 
   void Close() override {
@@ -58,6 +42,24 @@ class FileStream final : public OutputStream {
   }
 
  private:
+  // Repeats a write call until every byte is out; a write that makes no
+  // progress counts as a full disk.
+  template <typename WriteCall>
+  void WriteAll(const uint8_t* data, size_t size, WriteCall call) {
+    uint64_t done = 0;
+    while (size > 0) {
+      const ssize_t n = call(data, size, done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ThrowFileError(errno, path_);
+      }
+      if (n == 0) ThrowFileError(ENOSPC, path_);
+      data += n;
+      size -= static_cast<size_t>(n);
+      done += static_cast<uint64_t>(n);
+    }
+  }
+
   int fd_;
   std::string path_;
 };

@@ -42,4 +42,10 @@ std::string TestData(const std::string& relative) {
   return std::string(MDBTOKVT_TEST_DATA) + "/" + relative;
 }
 
+std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 }  // namespace mdbtokvt::test

@@ -59,4 +59,7 @@ std::vector<std::pair<std::string, std::string>> FolderSnapshot(const std::files
 
 std::string TestData(const std::string& relative);
 
+// The text quoted for a POSIX shell command line.
+std::string ShellQuote(const std::string& s);
+
 }  // namespace mdbtokvt::test

@@ -40,11 +40,7 @@ std::vector<FixtureCase> AllCases() {
   return cases;
 }
 
-std::string ShellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using test::ShellQuote;
 
 struct CliResult {
   int status;
@@ -62,7 +58,8 @@ CliResult RunCli(const std::string& args, const fs::path& scratch) {
 
 std::vector<std::string> Records(const std::string& file, size_t size) {
   std::vector<std::string> records;
-  for (size_t at = 15; at + size <= file.size(); at += size) records.push_back(file.substr(at, size));
+  for (size_t at = 15; at + size <= file.size(); at += size)
+    records.push_back(file.substr(at, size));
   std::sort(records.begin(), records.end());
   return records;
 }
@@ -144,7 +141,8 @@ TEST(CommandLine, UsageAndChecks) {
 TEST(CommandLine, ReportsCountsAndTheEditionsNote) {
   test::TempFolder out, scratch;
   const std::string sample = test::TestData("fixtures/sample.abk");
-  CliResult r = RunCli("convert " + ShellQuote(sample) + " " + ShellQuote(out.str()), scratch.path());
+  CliResult r =
+      RunCli("convert " + ShellQuote(sample) + " " + ShellQuote(out.str()), scratch.path());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("TERMTAB.KVT: 6 records"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("USERTAB.KVT: 45 records"), std::string::npos) << r.out;

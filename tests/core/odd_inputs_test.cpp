@@ -16,11 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Q(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using test::ShellQuote;
 
 struct Outcome {
   int status;
@@ -30,12 +26,12 @@ struct Outcome {
 // Runs a shell command line with the CLI's stderr captured.
 Outcome Shell(const std::string& command, const fs::path& scratch) {
   const fs::path errFile = scratch / ("err" + std::to_string(std::rand()) + ".txt");
-  const int raw = std::system((command + " >/dev/null 2>" + Q(errFile.string())).c_str());
+  const int raw = std::system((command + " >/dev/null 2>" + ShellQuote(errFile.string())).c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), test::ReadFile(errFile)};
 }
 
 std::string Convert(const std::string& source, const std::string& out) {
-  return std::string(MDBTOKVT_CLI) + " convert " + Q(source) + " " + Q(out);
+  return std::string(MDBTOKVT_CLI) + " convert " + ShellQuote(source) + " " + ShellQuote(out);
 }
 
 class OddInputs : public testing::Test {
@@ -101,7 +97,7 @@ TEST_F(OddInputs, FullDiskLeavesTheFolderAsItWas) {
   // The file size limit lets TERMTAB.KVT through and stops USERTAB.KVT.
   const std::string command =
       "bash -c " +
-      Q("ulimit -f 8; exec " + Convert(test::TestData("fixtures/sample.abk"), out.str()));
+      ShellQuote("ulimit -f 8; exec " + Convert(test::TestData("fixtures/sample.abk"), out.str()));
   const Outcome r = Shell(command, scratch.path());
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(r.err.rfind("Error 61: Disk full", 0), 0u) << r.err;

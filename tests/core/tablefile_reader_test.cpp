@@ -35,8 +35,8 @@ std::string Table(const std::function<void(TableFile&)>& records, int16_t count)
 
 TEST(TableFileReader, DecodesEveryKind) {
   const FatalReporter none;
-  const std::string services = Table(
-      [&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "Svc", "555", 4, 0, -1); }, 1);
+  const std::string services =
+      Table([&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "Svc", "555", 4, 0, -1); }, 1);
   const auto s = ParseTableFile(services, "whatever.bin");
   ASSERT_EQ(s.kind, TableKind::kService);
   EXPECT_EQ(s.services.at(0).name, "Svc");
@@ -63,8 +63,8 @@ TEST(TableFileReader, DecodesEveryKind) {
 
 TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
   const FatalReporter none;
-  const std::string good = Table(
-      [&](TableFile& f) { WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
+  const std::string good =
+      Table([&](TableFile& f) { WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
   EXPECT_EQ(ErrorOf(good, "USERTAB.KVT"), 0);
   EXPECT_EQ(ErrorOf("", "USERTAB.KVT"), 321);
   EXPECT_EQ(ErrorOf(good.substr(0, 14), "USERTAB.KVT"), 321);
@@ -109,9 +109,11 @@ TEST(VerifyOutput, FindsDanglingNamesAndDuplicates) {
                              WriteKVTReceiver(none, f, 9, 6, 0, "Bob", "2", "Gone");
                            },
                            2));
-  write("GROUPTAB.KVT",
-        Table([&](TableFile& f) { WriteKVTGroup(none, f, 9, 6, 0, "G", {"Ann", "Eve"}, 2, 32); },
-              1));
+  write("GROUPTAB.KVT", Table(
+                            [&](TableFile& f) {
+                              WriteKVTGroup(none, f, 9, 6, 0, "G", {"Ann", "Eve"}, 2, 32);
+                            },
+                            1));
   VerifyResult r = VerifyOutputFolder(dir.str());
   ASSERT_EQ(r.problems.size(), 3u);
   EXPECT_NE(r.problems[0].find("repeats record 1"), std::string::npos);
