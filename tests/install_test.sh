@@ -6,6 +6,16 @@ prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 "$prefix/bin/mdbtokvt-cli" --version | grep -q '^mdbtokvt-cli '
+# The installed command line converts with the installed reader (it lies
+# outside the build tree, so the build's own reader is never taken).
+libexecdir="$(sed -n 's/^CMAKE_INSTALL_LIBEXECDIR:[A-Z]*=//p' "$build/CMakeCache.txt")"
+test -x "$prefix/${libexecdir:-libexec}/mdbtokvt/mdbtokvt-reader"
+fixtures="$(cd "$(dirname "$0")" && pwd)/data/fixtures"
+mkdir "$prefix/converted"
+env -u MDBTOKVT_READER "$prefix/bin/mdbtokvt-cli" convert "$fixtures/sample.abk" "$prefix/converted" > /dev/null
+cmp "$prefix/converted/TERMTAB.KVT" "$fixtures/expected/sample.abk/edition-0/TERMTAB.KVT"
+cmp "$prefix/converted/GROUPTAB.KVT" "$fixtures/expected/sample.abk/edition-0/GROUPTAB.KVT"
+test "$(stat -c %s "$prefix/converted/USERTAB.KVT")" -eq $((15 + 45 * 352))
 test -f "$prefix/share/applications/MDBtoKVT.desktop"
 grep -q '^Categories=Utility;' "$prefix/share/applications/MDBtoKVT.desktop"
 test -f "$prefix/share/icons/hicolor/scalable/apps/mdbtokvt.svg"

@@ -1,51 +1,43 @@
-// The production data source: the catalog and the rows come from libmdb, the
-// record source runs in an in-memory SQLite database holding just the tables
-// and columns it reads.
+// The production data source. The Access file is checked here, then read by
+// the reader process (ReaderJob.h), which loads the tables the record source
+// needs into a temporary SQLite file; this side opens that file and runs the
+// record source on it.
 #include <optional>
 
 #include "common/Error.h"
-#include "source/Catalog.h"
+#include "source/AccessFileCheck.h"
 #include "source/CodePage.h"
 #include "source/DataSource.h"
 #include "source/QueryPlan.h"
+#include "source/ReaderClient.h"
 #include "source/SqliteDatabase.h"
 #include "source/SqliteRecordset.h"
-#include "source/SqliteSchema.h"
-#include "source/TableLoader.h"
+#include "source/TempFile.h"
 #include "source/TextCollation.h"
 
 namespace mdbtokvt {
 
 namespace {
 
-// A record source is an SQL statement when it starts with SELECT (any case,
-// after blanks); otherwise it names a table.
-bool IsSqlText(std::string_view source) {
-  const size_t start = source.find_first_not_of(" \t\r\n");
-  if (start == std::string_view::npos) return false;
-  const std::string_view rest = source.substr(start);
-  constexpr std::string_view kSelect = "select";
-  if (rest.size() <= kSelect.size()) return false;
-  for (size_t i = 0; i < kSelect.size(); ++i) {
-    if ((rest[i] | 0x20) != kSelect[i]) return false;
-  }
-  const char next = rest[kSelect.size()];
-  return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '*';
-}
-
 class AccessDataSource final : public DataSource {
  public:
-  explicit AccessDataSource(std::string codePage) : codePageName_(std::move(codePage)) {}
+  AccessDataSource(std::string codePage, ReaderSettings settings)
+      : codePageName_(std::move(codePage)), settings_(std::move(settings)) {}
 
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
     const CodePage& codePage = OutputCodePage();
-    const Catalog catalog = ReadCatalog(databasePath);
+    const AccessFileFacts facts = CheckAccessFile(databasePath);
+    TempFile tables(ReaderTempFolder(settings_), "mdbtokvt-", ".sqlite");
+    const std::string sql = ReadIntoSqlite(settings_, {databasePath, facts.size, tables.path()},
+                                           codePage.name(), recordSource);
     try {
-      recordset_ = Run(databasePath, recordSource, catalog, codePage);
+      SqliteDb db = OpenSqliteForReading(tables.path());
+      tables.Remove();  // the open connection keeps it readable
+      RegisterTextCollation(db.get(), codePage);
+      PreparedQuery query = PrepareQuery(db.get(), sql, {});
+      recordset_ = std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
     } catch (const SqliteError& e) {
-      // Left over: SQLite itself failing (out of memory, a temporary file
-      // that cannot be written).
       throw ConversionError(
           kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
     }
@@ -57,34 +49,6 @@ class AccessDataSource final : public DataSource {
   }
 
  private:
-  // Creates the file's tables empty in a private in-memory database, prepares
-  // the record source there, loads what it reads and starts it.
-  static std::unique_ptr<SqliteRecordset> Run(std::string_view databasePath,
-                                              std::string_view recordSource, const Catalog& catalog,
-                                              const CodePage& codePage) {
-    SqliteDb db = OpenSqlite(":memory:");
-    RegisterTextCollation(db.get(), codePage);
-    try {
-      CreateTables(db.get(), catalog);
-    } catch (const SqliteError&) {
-      // Names SQLite cannot take side by side (e.g. two tables differing
-      // only in case) only occur in a damaged catalog.
-      ThrowUnrecognizedFormat(std::string(databasePath));
-    }
-
-    std::string sql;
-    if (IsSqlText(recordSource)) {
-      sql = std::string(recordSource);
-    } else {
-      const CatalogTable* table = FindCatalogTable(catalog, recordSource);
-      if (table == nullptr || table->columns.empty()) ThrowTableNotFound(std::string(recordSource));
-      sql = "SELECT * FROM " + QuoteIdentifier(table->name);
-    }
-    PreparedQuery query = PrepareQuery(db.get(), sql, catalog);
-    LoadTables({std::string(databasePath), codePage.name(), query.reads}, db.get());
-    return std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
-  }
-
   // Built on first use, so a bad code page name is reported by Open.
   const CodePage& OutputCodePage() {
     if (!codePage_) codePage_ = CodePage::Load(codePageName_);
@@ -92,6 +56,7 @@ class AccessDataSource final : public DataSource {
   }
 
   std::string codePageName_;
+  ReaderSettings settings_;
   std::optional<CodePage> codePage_;
   std::unique_ptr<SqliteRecordset> recordset_;
 };
@@ -99,7 +64,11 @@ class AccessDataSource final : public DataSource {
 }  // namespace
 
 std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage) {
-  return std::make_unique<AccessDataSource>(std::move(codePage));
+  return CreateAccessDataSource(std::move(codePage), ReaderSettings{});
+}
+
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings) {
+  return std::make_unique<AccessDataSource>(std::move(codePage), std::move(settings));
 }
 
 }  // namespace mdbtokvt

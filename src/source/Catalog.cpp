@@ -1,10 +1,16 @@
 #include "source/Catalog.h"
 
+#include <cstdio>
+
 #include "source/AccessFile.h"
+#include "source/RowScanner.h"
 
 namespace mdbtokvt {
 
 namespace {
+
+// libmdb, like Access, keeps the catalog's table definition on page 2.
+constexpr unsigned long kCatalogDefinitionPage = 2;
 
 // Folds ASCII letters, and the two-byte UTF-8 forms of the Latin-1 capitals
 // A-grave..THORN (except the multiplication sign), to lower case, so that
@@ -27,12 +33,14 @@ std::string FoldName(std::string_view name) {
 
 }  // namespace
 
-Catalog ReadCatalog(std::string_view databasePath) {
-  AccessFile file(databasePath);
+Catalog ReadCatalog(const AccessFile& file, std::vector<std::string>* unreadable) {
   Catalog catalog;
   for (MdbCatalogEntry* entry : file.userTables()) {
     TableDef table = file.ReadTable(entry);
-    if (!table) continue;
+    if (!table) {
+      if (unreadable != nullptr) unreadable->emplace_back(entry->object_name);
+      continue;
+    }
     CatalogTable info;
     info.name = entry->object_name;
     for (unsigned i = 0; i < table->num_cols; ++i) {
@@ -42,6 +50,19 @@ Catalog ReadCatalog(std::string_view databasePath) {
     catalog.push_back(std::move(info));
   }
   return catalog;
+}
+
+void CheckCatalogPages(const AccessFile& file) {
+  // Its definition is on a fixed page; it is read from there, not through
+  // its own row in the catalog, which damage may have hit.
+  MdbCatalogEntry entry{};
+  entry.mdb = file.handle();
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = kCatalogDefinitionPage;
+  std::snprintf(entry.object_name, sizeof entry.object_name, "MSysObjects");
+  TableDef table = file.ReadTable(&entry);
+  if (!table) throw DamagedFileError("its definition cannot be read");
+  ScanTableRows(file, *table, [](const MdbField*) {});
 }
 
 const CatalogTable* FindCatalogTable(const Catalog& catalog, std::string_view name) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "source/ReaderSettings.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {
@@ -27,10 +28,13 @@ inline void OpenRecordSource(DataSource& dataSource, std::string_view databasePa
   dataSource.Open(databasePath, recordSource);
 }
 
-// The production data source: libmdb reads the Access file, SQLite runs the
-// record source. Text is converted to codePage (an iconv name of a single-byte
-// code page) as it is read.
+// The production data source: libmdb reads the Access file in a reader
+// process of its own, SQLite runs the record source. Text is converted to
+// codePage (an iconv name of a single-byte code page) as it is read. A file
+// that makes the reader run out of time or memory, crash, or report damage
+// gives 3343.
 inline constexpr const char* kDefaultCodePage = "WINDOWS-1252";
 std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = kDefaultCodePage);
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings);
 
 }  // namespace mdbtokvt

@@ -18,8 +18,11 @@ namespace mdbtokvt {
 using RowCallback = std::function<void(const MdbField* fields)>;
 
 // Reads every live row of table. Raises DamagedFileError when a page of the
-// table or one of its rows cannot be read. Reads only this table until it
-// returns: libmdb's page buffer is shared by all tables of a handle.
+// table or one of its rows cannot be read, when its page map names a page
+// that is not one of its data pages, when moved rows cannot be followed to
+// exactly one hidden row each, and when the rows found are not as many as the
+// table definition counts. Reads only this table until it returns: libmdb's
+// page buffer is shared by all tables of a handle.
 void ScanTableRows(const AccessFile& file, MdbTableDef& table, const RowCallback& onRow);
 
 }  // namespace mdbtokvt

@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "source/AccessFile.h"
 #include "source/CodePage.h"
+#include "source/DamagedFile.h"
 #include "source/FieldDecoder.h"
 #include "source/RowInserter.h"
 #include "source/RowScanner.h"
@@ -47,8 +48,17 @@ class Loader {
   void Load(const TableLoad& request) {
     MdbCatalogEntry* entry = file_.FindTable(request.table);
     if (entry == nullptr) ThrowTableNotFound(request.table);
-    TableDef table = file_.ReadTable(entry);
-    if (!table) file_.ThrowDamaged();
+    try {
+      LoadRows(*entry, request);
+    } catch (const DamagedFileError& e) {
+      ThrowDamagedDatabase(file_.path(), "table '" + request.table + "': " + e.what());
+    }
+  }
+
+ private:
+  void LoadRows(MdbCatalogEntry& entry, const TableLoad& request) {
+    TableDef table = file_.ReadTable(&entry);
+    if (!table) throw DamagedFileError("its definition cannot be read");
 
     std::vector<LoadColumn> columns;
     std::vector<std::string> names;
@@ -74,7 +84,6 @@ class Loader {
     inserter.Finish();
   }
 
- private:
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
                                                       const CodePage& output) {
     if (!file.IsJet3()) return std::make_unique<TextDecoder>(output);
@@ -89,18 +98,14 @@ class Loader {
 
 }  // namespace
 
-void LoadTables(const LoadRequest& request, sqlite3* target) {
-  const CodePage output = CodePage::Load(request.codePage);
-  AccessFile file(request.databasePath);
+void LoadTables(const AccessFile& file, const CodePage& output,
+                const std::vector<TableLoad>& tables, sqlite3* target) {
   Loader loader(file, output, target);
   ExecuteSql(target, "BEGIN");
   try {
     // One table at a time, each to its end: tables must not interleave on
     // one libmdb handle.
-    for (const TableLoad& table : request.tables) loader.Load(table);
-  } catch (const DamagedFileError&) {
-    sqlite3_exec(target, "ROLLBACK", nullptr, nullptr, nullptr);
-    file.ThrowDamaged();
+    for (const TableLoad& table : tables) loader.Load(table);
   } catch (...) {
     sqlite3_exec(target, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;

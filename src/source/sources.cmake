@@ -2,18 +2,39 @@
 set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/AccessDataSource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AccessFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AccessFileCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Catalog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ChildProcess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DamagedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LibraryMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LongValue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderClient.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderJob.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderProtocol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowInserter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowScanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteSchema.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TableLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TempFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UsageMap.cpp
 )
+
+# Where the data source finds the reader process: in the installed layout,
+# relative to the folder of the running program; in the build tree, where
+# the target mdbtokvt-reader (src/reader) puts it.
+include(GNUInstallDirs)
+set(MDBTOKVT_READER_INSTALL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/mdbtokvt)
+file(RELATIVE_PATH MDBTOKVT_READER_FROM_BINDIR
+     ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${MDBTOKVT_READER_INSTALL_DIR})
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp PROPERTIES
+  COMPILE_DEFINITIONS
+  "MDBTOKVT_READER_FROM_BINDIR=\"${MDBTOKVT_READER_FROM_BINDIR}\";MDBTOKVT_BUILD_TREE=\"${CMAKE_BINARY_DIR}\";MDBTOKVT_READER_IN_BUILD_TREE=\"$<TARGET_FILE:mdbtokvt-reader>\"")

@@ -1,0 +1,121 @@
+#include "source/ReaderClient.h"
+
+#include <signal.h>
+#include <string.h>
+
+#include <cstdio>
+#include <system_error>
+
+#include "common/Error.h"
+#include "source/DamagedFile.h"
+#include "source/LibraryMessages.h"
+#include "source/ReaderProtocol.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+constexpr size_t kReplyChannel = 0;
+constexpr size_t kCatalogMessages = 1;
+constexpr size_t kTableMessages = 2;
+constexpr size_t kLongestReply = size_t{1} << 20;
+constexpr size_t kKeptMessages = 16 * 1024;
+
+std::string Seconds(std::chrono::milliseconds duration) {
+  const auto ms = duration.count();
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f seconds", static_cast<double>(ms) / 1000.0);
+  return text;
+}
+
+// Running out of memory: the file's fault when the limit was the reader's
+// own (generous for any healthy file), the caller's when it inherited less.
+[[noreturn]] void ThrowOutOfMemory(std::string_view databasePath, const ReaderLimits& limits) {
+  const std::string needs =
+      "reading it needs more than " + std::to_string(limits.memoryLimit >> 20) + " MB of memory";
+  if (limits.memoryLimitInherited) {
+    throw ConversionError(kErrOutOfMemory,
+                          "Out of memory (" + std::string(databasePath) + ": " + needs + ")");
+  }
+  ThrowDamagedDatabase(databasePath, needs);
+}
+
+[[noreturn]] void ThrowForSignal(const ChildExit& exit, std::string_view databasePath,
+                                 const ReaderLimits& limits) {
+  const std::string messages = exit.output[kCatalogMessages] + exit.output[kTableMessages];
+  if (ReportsMemoryExhausted(messages)) ThrowOutOfMemory(databasePath, limits);
+  if (exit.code == SIGXFSZ) {
+    if (limits.fileSizeLimitInherited) {
+      throw ConversionError(kErrDiskFull, "Disk full (the file size limit stopped reading '" +
+                                              std::string(databasePath) + "')");
+    }
+    ThrowDamagedDatabase(databasePath, "reading it produced more data than the file can hold");
+  }
+  if (exit.code == SIGKILL) ThrowDamagedDatabase(databasePath, "the reader was stopped");
+  const char* name = ::sigdescr_np(exit.code);
+  ThrowDamagedDatabase(databasePath,
+                       std::string("the reader crashed: ") +
+                           (name != nullptr ? name : "signal " + std::to_string(exit.code)));
+}
+
+}  // namespace
+
+std::string InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
+                                const ReaderLimits& limits) {
+  switch (exit.kind) {
+    case ChildExit::Kind::kTimedOut:
+      ThrowDamagedDatabase(databasePath, "the reader stopped after " + Seconds(limits.timeout));
+    case ChildExit::Kind::kSignaled:
+      ThrowForSignal(exit, databasePath, limits);
+    case ChildExit::Kind::kExited:
+      break;
+  }
+  const auto reply =
+      exit.outputCut[kReplyChannel] ? std::nullopt : DecodeReaderReply(exit.output[kReplyChannel]);
+  if (!reply) {
+    ThrowDamagedDatabase(databasePath, "the reader ended without an answer, exit status " +
+                                           std::to_string(exit.code));
+  }
+  if (reply->errorNumber == 0) {
+    const std::string damage = FirstDamageMessage(exit.output[kTableMessages]);
+    if (!damage.empty()) ThrowDamagedDatabase(databasePath, "libmdb reported: " + damage);
+    return reply->text;
+  }
+  if (reply->errorNumber == kErrOutOfMemory) ThrowOutOfMemory(databasePath, limits);
+  if (reply->errorNumber == kErrTableNotFound) {
+    // A table may be missing only because the catalog could not be read.
+    const std::string damage = FirstDamageMessage(exit.output[kCatalogMessages]);
+    if (!damage.empty()) {
+      ThrowDamagedDatabase(
+          databasePath, "its list of tables cannot be read completely; libmdb reported: " + damage);
+    }
+  }
+  throw ConversionError(reply->errorNumber, reply->text);
+}
+
+std::string ReadIntoSqlite(const ReaderSettings& settings, const ReaderJobFiles& files,
+                           const std::string& codePage, std::string_view recordSource) {
+  const ReaderLimits limits = LimitsFor(files.databaseSize, settings);
+  ChildRun run;
+  run.executable = FindReaderExecutable(settings);
+  run.arguments = {std::string(files.databasePath), files.sqlitePath, codePage,
+                   std::string(recordSource)};
+  run.channels = {{{kReaderReplyFd}, kLongestReply},
+                  {{STDOUT_FILENO, STDERR_FILENO}, kKeptMessages},
+                  {{kReaderTableMessagesFd}, kKeptMessages}};
+  run.timeout = limits.timeout;
+  run.addressSpaceLimit = limits.memoryLimit;
+  run.fileSizeLimit = limits.fileSizeLimit;
+  ChildExit exit;
+  try {
+    exit = RunChild(run);
+  } catch (const std::system_error& e) {
+    throw ConversionError(kErrPathFileAccess, "The database reader " + run.executable +
+                                                  " cannot be started: " + e.code().message() +
+                                                  ".");
+  }
+  return InterpretReaderExit(exit, files.databasePath, limits);
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,34 @@
+// The data source's side of the reader process: starts mdbtokvt-reader on a
+// checked Access file under time and memory limits, and turns how it ended
+// into the SQL statement to run or a numbered error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "source/ChildProcess.h"
+#include "source/ReaderSettings.h"
+
+namespace mdbtokvt {
+
+struct ReaderJobFiles {
+  std::string_view databasePath;  // as the user named it
+  uint64_t databaseSize = 0;
+  std::string sqlitePath;  // an existing, empty file for the reader to fill
+};
+
+// Runs the reader and returns the SQL statement that runs recordSource on the
+// filled SQLite file. Raises the reader's own errors, and 3343 when the
+// reader runs out of time or memory, crashes, or reports damage.
+std::string ReadIntoSqlite(const ReaderSettings& settings, const ReaderJobFiles& files,
+                           const std::string& codePage, std::string_view recordSource);
+
+// The outcome of a finished reader run (channels: reply, catalog messages,
+// table messages): the SQL statement, or the error. A run that succeeded
+// while libmdb reported damage in the tables read fails as damaged, and so
+// does a missing table when libmdb reported damage in the catalog.
+std::string InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
+                                const ReaderLimits& limits);
+
+}  // namespace mdbtokvt

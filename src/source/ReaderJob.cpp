@@ -1,0 +1,98 @@
+#include "source/ReaderJob.h"
+
+#include "common/Error.h"
+#include "source/AccessFile.h"
+#include "source/Catalog.h"
+#include "source/CodePage.h"
+#include "source/DamagedFile.h"
+#include "source/PageLayout.h"
+#include "source/QueryPlan.h"
+#include "source/SqliteDatabase.h"
+#include "source/SqliteSchema.h"
+#include "source/TableLoader.h"
+#include "source/TextCollation.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+std::string StatementFor(const ReaderRequest& request, const Catalog& catalog) {
+  if (IsSqlText(request.recordSource)) return request.recordSource;
+  const CatalogTable* table = FindCatalogTable(catalog, request.recordSource);
+  if (table == nullptr || table->columns.empty()) ThrowTableNotFound(request.recordSource);
+  return "SELECT * FROM " + QuoteIdentifier(table->name);
+}
+
+// A table the record source names is missing: in a file whose catalog lists
+// tables it cannot define, that is damage rather than a misspelt name.
+template <typename Step>
+auto UnlessUnreadable(const std::vector<std::string>& unreadable, const AccessFile& file,
+                      Step step) {
+  try {
+    return step();
+  } catch (const ConversionError& e) {
+    if (e.number() != kErrTableNotFound || unreadable.empty()) throw;
+    ThrowDamagedDatabase(file.path(),
+                         "table '" + unreadable.front() + "': its definition cannot be read");
+  }
+}
+
+std::string LoadRecordSource(const ReaderRequest& request,
+                             const std::function<void()>& beforeTableReads) {
+  const CodePage codePage = CodePage::Load(request.codePage);
+  const AccessFile file(request.databasePath);
+  try {
+    CheckCatalogPages(file);
+  } catch (const DamagedFileError& e) {
+    ThrowDamagedDatabase(file.path(),
+                         std::string("its list of tables cannot be read: ") + e.what());
+  }
+  std::vector<std::string> unreadable;
+  const Catalog catalog = ReadCatalog(file, &unreadable);
+
+  SqliteDb db = OpenSqlite(request.sqlitePath);
+  RegisterTextCollation(db.get(), codePage);
+  try {
+    CreateTables(db.get(), catalog);
+  } catch (const SqliteError&) {
+    // Names SQLite cannot take side by side (e.g. two tables differing
+    // only in case) only occur in a damaged catalog.
+    file.ThrowDamaged();
+  }
+  const std::string sql =
+      UnlessUnreadable(unreadable, file, [&] { return StatementFor(request, catalog); });
+  const std::vector<TableLoad> reads = UnlessUnreadable(
+      unreadable, file, [&] { return PrepareQuery(db.get(), sql, catalog).reads; });
+  beforeTableReads();
+  LoadTables(file, codePage, reads, db.get());
+  return sql;
+}
+
+}  // namespace
+
+bool IsSqlText(std::string_view source) {
+  const size_t start = source.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return false;
+  const std::string_view rest = source.substr(start);
+  constexpr std::string_view kSelect = "select";
+  if (rest.size() <= kSelect.size()) return false;
+  for (size_t i = 0; i < kSelect.size(); ++i) {
+    if ((rest[i] | 0x20) != kSelect[i]) return false;
+  }
+  const char next = rest[kSelect.size()];
+  return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '*';
+}
+
+std::string RunReaderJob(const ReaderRequest& request,
+                         const std::function<void()>& beforeTableReads) {
+  try {
+    return LoadRecordSource(request, beforeTableReads);
+  } catch (const SqliteError& e) {
+    // Left over: SQLite itself failing (out of memory, a temporary file
+    // that cannot be written).
+    throw ConversionError(
+        kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
+  }
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,32 @@
+// The work of the reader process: everything that touches libmdb. Kept out
+// of the converting process because a damaged file can make libmdb loop
+// forever or allocate without end, which only a process boundary contains.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace mdbtokvt {
+
+struct ReaderRequest {
+  std::string databasePath;  // the Access file, as the user named it
+  std::string sqlitePath;    // an existing, empty file to fill
+  std::string codePage;      // iconv name of the output code page
+  std::string recordSource;  // a table name or an SQL SELECT statement
+};
+
+// Reads the catalog, creates every user table empty in the SQLite file,
+// prepares the record source there to learn which tables and columns it
+// reads, and loads just those. beforeTableReads runs once between the
+// catalog and the first read of a table's pages. Returns the SQL statement
+// that runs the record source on the filled file. Raises the data source's
+// errors: 3024, 3051 and 3343 for the file, 3078 and 3061 for the record
+// source, 3000 for SQLite failures, 5 for the code page.
+std::string RunReaderJob(const ReaderRequest& request,
+                         const std::function<void()>& beforeTableReads);
+
+// A record source is an SQL statement when it starts with SELECT (any case,
+// after blanks); otherwise it names a table.
+bool IsSqlText(std::string_view source);
+
+}  // namespace mdbtokvt

@@ -1,0 +1,79 @@
+#include "source/ReaderMain.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "common/Error.h"
+#include "source/ReaderJob.h"
+#include "source/ReaderProtocol.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+bool IsOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+
+// From here on, whatever libmdb prints goes to the channel for messages
+// about the tables the record source reads.
+void SendOutputToTableMessages() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ::dup2(kReaderTableMessagesFd, STDOUT_FILENO);
+  ::dup2(kReaderTableMessagesFd, STDERR_FILENO);
+}
+
+void WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+ReaderReply Run(const ReaderRequest& request) {
+  try {
+    return {0, RunReaderJob(request, SendOutputToTableMessages)};
+  } catch (const ConversionError& e) {
+    return {e.number(), e.what()};
+  } catch (const std::bad_alloc&) {
+    // The data source decides whether the file or the limit is to blame.
+    return {kErrOutOfMemory, "Out of memory"};
+  } catch (const std::exception& e) {
+    return {kErrSyntax, std::string("The database engine cannot read the file: ") + e.what() + "."};
+  }
+}
+
+}  // namespace
+
+int ReaderMain(int argc, char** argv) {
+  if (argc != kReaderArgumentCount + 1 || !IsOpen(kReaderReplyFd) ||
+      !IsOpen(kReaderTableMessagesFd)) {
+    std::fputs(
+        "mdbtokvt-reader reads an Access database for mdbtokvt-cli and MDBtoKVT; it is not "
+        "meant to be run by hand.\n",
+        stderr);
+    return 2;
+  }
+  // Ends with the program that started it, rather than reading on for no one.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // Names must come from libmdb as UTF-8, and its debugging output would
+  // drown its warnings.
+  ::unsetenv("MDBICONV");
+  ::unsetenv("MDBOPTS");
+
+  const ReaderRequest request{argv[1], argv[2], argv[3], argv[4]};
+  WriteAll(kReaderReplyFd, EncodeReaderReply(Run(request)));
+  return 0;
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,29 @@
+// How the data source and its reader process talk. The reader is started as
+//   mdbtokvt-reader DATABASE SQLITE-FILE CODE-PAGE RECORD-SOURCE
+// with descriptor 3 for its reply and descriptor 4 for what libmdb prints
+// while the tables the record source needs are read (stdout and stderr carry
+// what it prints before, while the catalog is read). The reply is
+//   "OK\n" followed by the SQL statement to run on the filled SQLite file, or
+//   "ERROR <number>\n" followed by the error's description.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mdbtokvt {
+
+inline constexpr int kReaderReplyFd = 3;
+inline constexpr int kReaderTableMessagesFd = 4;
+inline constexpr int kReaderArgumentCount = 4;
+
+struct ReaderReply {
+  int errorNumber = 0;  // 0: success
+  std::string text;     // the SQL statement, or the error description
+};
+
+std::string EncodeReaderReply(const ReaderReply& reply);
+// Nothing for bytes that are not a whole reply.
+std::optional<ReaderReply> DecodeReaderReply(std::string_view bytes);
+
+}  // namespace mdbtokvt

@@ -1,0 +1,47 @@
+// Where the reader process comes from and how long and how much memory it
+// may take. Every value has a default; the environment variables
+// MDBTOKVT_READER, MDBTOKVT_READER_TIMEOUT_MS and MDBTOKVT_READER_MEMORY_MB
+// override the defaults, and values set here override both.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace mdbtokvt {
+
+struct ReaderSettings {
+  std::string executable;                            // empty: FindReaderExecutable()
+  std::optional<std::chrono::milliseconds> timeout;  // empty: by file size
+  std::optional<uint64_t> memoryLimit;               // bytes; empty: by file size
+  std::string tempFolder;                            // empty: $TMPDIR, else /tmp
+};
+
+struct ReaderLimits {
+  std::chrono::milliseconds timeout;
+  uint64_t memoryLimit;    // address space, bytes
+  uint64_t fileSizeLimit;  // largest file the reader may write, bytes
+  // Set when this process's own limit is the lower one: reaching it then
+  // says nothing about the file.
+  bool memoryLimitInherited = false;
+  bool fileSizeLimitInherited = false;
+};
+
+// Limits for reading a file of fileSize bytes. The defaults leave a healthy
+// file of Access' largest size (2 GB) room to spare: 15 seconds plus 30 per
+// 100 MB, 2 GB of address space plus the file's size (at most 4 GB), and
+// output files of up to four times the file's size plus 256 MB; never more
+// than this process may use itself.
+ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings);
+
+// The reader executable: $MDBTOKVT_READER when set; else mdbtokvt-reader in
+// the installed layout next to the running program (the libexec folder), or
+// beside the program, or, for a program inside the build tree, where the
+// build put it. Raises 53 when there is none.
+std::string FindReaderExecutable(const ReaderSettings& settings);
+
+// The folder for the reader's output file.
+std::string ReaderTempFolder(const ReaderSettings& settings);
+
+}  // namespace mdbtokvt
