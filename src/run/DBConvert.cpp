@@ -68,6 +68,10 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
                                  OutputFolder::StreamFactory factory) {
   context.StartConversion();
   OutputFolder folder{std::string(outputFolder), std::move(factory)};
+  // The group run reads by far the most rows; its reading overlaps the
+  // service and receiver runs.
+  dataSource.ReadAhead(
+      databasePath, context.addressBookSource ? kGroupRun.addressBookSource : kGroupRun.mdbSource);
   ConversionCounts counts;
   counts.services = CreateServiceTable(context, dataSource, databasePath, folder);
   counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);

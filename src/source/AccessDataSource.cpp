@@ -1,45 +1,83 @@
 // The production data source. The Access file is checked here, then read by
 // the reader process (ReaderJob.h), which loads the tables the record source
-// needs into a temporary SQLite file; this side opens that file and runs the
+// needs into a temporary file; this side reads that file and runs the
 // record source on it.
+#include <future>
+#include <memory>
 #include <optional>
 
 #include "common/Error.h"
 #include "source/AccessFileCheck.h"
 #include "source/CodePage.h"
 #include "source/DataSource.h"
-#include "source/QueryPlan.h"
+#include "source/LoadedRecordSource.h"
 #include "source/ReaderClient.h"
-#include "source/SqliteDatabase.h"
-#include "source/SqliteRecordset.h"
 #include "source/TempFile.h"
-#include "source/TextCollation.h"
 
 namespace mdbtokvt {
 
 namespace {
+
+// The reader's output for one record source: the tables file (removed when
+// this goes away) and the statement to run on it.
+struct LoadedFile {
+  std::shared_ptr<TempFile> tables;
+  std::string sql;
+};
+
+LoadedFile Load(const ReaderSettings& settings, const CodePage& codePage,
+                std::string_view databasePath, std::string_view recordSource) {
+  const AccessFileFacts facts = CheckAccessFile(databasePath);
+  auto tables = std::make_shared<TempFile>(ReaderTempFolder(settings), "mdbtokvt-", ".tables");
+  std::string sql = ReadIntoTablesFile(settings, {databasePath, facts.size, tables->path()},
+                                       codePage.name(), recordSource);
+  return {std::move(tables), std::move(sql)};
+}
+
+struct ReadAheadJob {
+  std::string databasePath;
+  std::string recordSource;
+  std::future<LoadedFile> result;
+};
 
 class AccessDataSource final : public DataSource {
  public:
   AccessDataSource(std::string codePage, ReaderSettings settings)
       : codePageName_(std::move(codePage)), settings_(std::move(settings)) {}
 
+  ~AccessDataSource() override {
+    // A read begun ahead and never asked for is waited for (the reader's
+    // limits bound the wait) and thrown away with its error, if any.
+    if (readAhead_) readAhead_->result.wait();
+  }
+
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
+    std::unique_ptr<ReadAheadJob> job = std::move(readAhead_);
     const CodePage& codePage = OutputCodePage();
-    const AccessFileFacts facts = CheckAccessFile(databasePath);
-    TempFile tables(ReaderTempFolder(settings_), "mdbtokvt-", ".sqlite");
-    const std::string sql = ReadIntoSqlite(settings_, {databasePath, facts.size, tables.path()},
-                                           codePage.name(), recordSource);
+    if (job && job->databasePath == databasePath && job->recordSource == recordSource) {
+      const LoadedFile loaded = job->result.get();  // raises the read's error
+      recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
+      return;
+    }
+    if (job) job->result.wait();
+    const LoadedFile loaded = Load(settings_, codePage, databasePath, recordSource);
+    recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
+  }
+
+  void ReadAhead(std::string_view databasePath, std::string_view recordSource) override {
     try {
-      SqliteDb db = OpenSqliteForReading(tables.path());
-      tables.Remove();  // the open connection keeps it readable
-      RegisterTextCollation(db.get(), codePage);
-      PreparedQuery query = PrepareQuery(db.get(), sql, {});
-      recordset_ = std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
-    } catch (const SqliteError& e) {
-      throw ConversionError(
-          kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
+      if (readAhead_) readAhead_->result.wait();
+      readAhead_.reset();
+      auto job = std::make_unique<ReadAheadJob>();
+      job->databasePath = databasePath;
+      job->recordSource = recordSource;
+      // The job keeps its own copies: the caller's strings may not live on.
+      job->result = std::async(std::launch::async, Load, settings_, OutputCodePage(),
+                               job->databasePath, job->recordSource);
+      readAhead_ = std::move(job);
+    } catch (...) {
+      // Nothing begun: Open does the work and reports what goes wrong.
     }
   }
 
@@ -58,7 +96,8 @@ class AccessDataSource final : public DataSource {
   std::string codePageName_;
   ReaderSettings settings_;
   std::optional<CodePage> codePage_;
-  std::unique_ptr<SqliteRecordset> recordset_;
+  std::unique_ptr<Recordset> recordset_;
+  std::unique_ptr<ReadAheadJob> readAhead_;
 };
 
 }  // namespace

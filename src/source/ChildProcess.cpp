@@ -101,8 +101,10 @@ struct ChannelState {
 };
 
 // Reads what the channel has now (up to a bound); closes it at its end.
-void Drain(ChannelState& channel) {
+// Returns the number of bytes read.
+uint64_t Drain(ChannelState& channel) {
   char buffer[kReadChunk];
+  uint64_t total = 0;
   for (int reads = 0; reads < kReadsPerWakeup; ++reads) {
     const ssize_t n = ::read(channel.fd.get(), buffer, sizeof buffer);
     if (n > 0) {
@@ -110,12 +112,14 @@ void Drain(ChannelState& channel) {
       const size_t take = std::min(room, static_cast<size_t>(n));
       channel.kept.append(buffer, take);
       if (take < static_cast<size_t>(n)) channel.cut = true;
+      total += static_cast<uint64_t>(n);
       continue;
     }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) break;
     channel.fd.reset();  // end of the pipe, or an error reading it
-    return;
+    break;
   }
+  return total;
 }
 
 bool AnyOpen(const std::vector<ChannelState>& channels) {
@@ -239,7 +243,9 @@ ChildExit RunChild(const ChildRun& run) {
 
   ChildExit result;
   bool timedOut = false;
-  while (AnyOpen(channels)) {
+  uint64_t written = 0;
+  const auto tooMuchOutput = [&] { return run.outputLimit != 0 && written > run.outputLimit; };
+  while (AnyOpen(channels) && !tooMuchOutput()) {
     const auto now = Clock::now();
     if (now >= deadline) {
       timedOut = true;
@@ -257,20 +263,20 @@ ChildExit RunChild(const ChildRun& run) {
     const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(wait.count()) + 1);
     if (ready < 0 && errno != EINTR) ThrowErrno("poll");
     for (size_t i = 0; ready > 0 && i < polled.size(); ++i) {
-      if (polled[i].revents != 0) Drain(*owners[i]);
+      if (polled[i].revents != 0) written += Drain(*owners[i]);
     }
     // A helper the child started may hold the pipes open after the child
     // itself has ended: what it has written so far is all there is.
     if (child.HasEnded()) {
       for (ChannelState& channel : channels) {
-        if (channel.fd) Drain(channel);
+        if (channel.fd) written += Drain(channel);
       }
       break;
     }
   }
   // The pipes are closed; the child is ending, or has closed them and runs on.
   auto pause = std::chrono::milliseconds(1);
-  while (!timedOut && !child.HasEnded()) {
+  while (!timedOut && !tooMuchOutput() && !child.HasEnded()) {
     if (Clock::now() >= deadline) {
       timedOut = true;
       break;
@@ -286,6 +292,8 @@ ChildExit RunChild(const ChildRun& run) {
   }
   if (timedOut) {
     result.kind = ChildExit::Kind::kTimedOut;
+  } else if (tooMuchOutput()) {
+    result.kind = ChildExit::Kind::kTooMuchOutput;
   } else if (status == -1) {
     result.kind = ChildExit::Kind::kExited;
     result.code = -1;

@@ -20,6 +20,10 @@ class DataSource {
   virtual void Open(std::string_view databasePath, std::string_view recordSource) = 0;
   // The open result of the last Open. Raises 91 when nothing is open.
   virtual Recordset& recordset() = 0;
+  // Says that Open will be called with these arguments later: a data source
+  // may begin the work now, beside whatever the caller does meanwhile. Any
+  // error is raised by that Open, as if nothing had been begun. Never raises.
+  virtual void ReadAhead(std::string_view /*databasePath*/, std::string_view /*recordSource*/) {}
 };
 
 // Sets the data source up for the database and the record source and opens it.

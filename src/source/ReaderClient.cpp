@@ -59,6 +59,18 @@ std::string Seconds(std::chrono::milliseconds duration) {
                            (name != nullptr ? name : "signal " + std::to_string(exit.code)));
 }
 
+// libmdb repeating a warning without end (its property parser does on some
+// damaged files) would otherwise keep the reader busy until the time limit.
+[[noreturn]] void ThrowForTooMuchOutput(const ChildExit& exit, std::string_view databasePath,
+                                        const ReaderLimits& limits) {
+  std::string reason =
+      "libmdb printed more than " + std::to_string(limits.outputLimit >> 20) + " MB of messages";
+  const std::string damage =
+      FirstDamageMessage(exit.output[kCatalogMessages] + exit.output[kTableMessages]);
+  if (!damage.empty()) reason += ", starting with: " + damage;
+  ThrowDamagedDatabase(databasePath, reason);
+}
+
 }  // namespace
 
 std::string InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
@@ -66,6 +78,8 @@ std::string InterpretReaderExit(const ChildExit& exit, std::string_view database
   switch (exit.kind) {
     case ChildExit::Kind::kTimedOut:
       ThrowDamagedDatabase(databasePath, "the reader stopped after " + Seconds(limits.timeout));
+    case ChildExit::Kind::kTooMuchOutput:
+      ThrowForTooMuchOutput(exit, databasePath, limits);
     case ChildExit::Kind::kSignaled:
       ThrowForSignal(exit, databasePath, limits);
     case ChildExit::Kind::kExited:
@@ -94,12 +108,12 @@ std::string InterpretReaderExit(const ChildExit& exit, std::string_view database
   throw ConversionError(reply->errorNumber, reply->text);
 }
 
-std::string ReadIntoSqlite(const ReaderSettings& settings, const ReaderJobFiles& files,
-                           const std::string& codePage, std::string_view recordSource) {
+std::string ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
+                               const std::string& codePage, std::string_view recordSource) {
   const ReaderLimits limits = LimitsFor(files.databaseSize, settings);
   ChildRun run;
   run.executable = FindReaderExecutable(settings);
-  run.arguments = {std::string(files.databasePath), files.sqlitePath, codePage,
+  run.arguments = {std::string(files.databasePath), files.tablesPath, codePage,
                    std::string(recordSource)};
   run.channels = {{{kReaderReplyFd}, kLongestReply},
                   {{STDOUT_FILENO, STDERR_FILENO}, kKeptMessages},
@@ -107,6 +121,7 @@ std::string ReadIntoSqlite(const ReaderSettings& settings, const ReaderJobFiles&
   run.timeout = limits.timeout;
   run.addressSpaceLimit = limits.memoryLimit;
   run.fileSizeLimit = limits.fileSizeLimit;
+  run.outputLimit = limits.outputLimit;
   ChildExit exit;
   try {
     exit = RunChild(run);

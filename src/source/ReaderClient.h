@@ -15,14 +15,14 @@ namespace mdbtokvt {
 struct ReaderJobFiles {
   std::string_view databasePath;  // as the user named it
   uint64_t databaseSize = 0;
-  std::string sqlitePath;  // an existing, empty file for the reader to fill
+  std::string tablesPath;  // an existing, empty file for the reader to fill
 };
 
 // Runs the reader and returns the SQL statement that runs recordSource on the
-// filled SQLite file. Raises the reader's own errors, and 3343 when the
+// filled tables file. Raises the reader's own errors, and 3343 when the
 // reader runs out of time or memory, crashes, or reports damage.
-std::string ReadIntoSqlite(const ReaderSettings& settings, const ReaderJobFiles& files,
-                           const std::string& codePage, std::string_view recordSource);
+std::string ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
+                               const std::string& codePage, std::string_view recordSource);
 
 // The outcome of a finished reader run (channels: reply, catalog messages,
 // table messages): the SQL statement, or the error. A run that succeeded

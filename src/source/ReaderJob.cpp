@@ -5,6 +5,7 @@
 #include "source/Catalog.h"
 #include "source/CodePage.h"
 #include "source/DamagedFile.h"
+#include "source/LoadedTables.h"
 #include "source/PageLayout.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
@@ -50,7 +51,8 @@ std::string LoadRecordSource(const ReaderRequest& request,
   std::vector<std::string> unreadable;
   const Catalog catalog = ReadCatalog(file, &unreadable);
 
-  SqliteDb db = OpenSqlite(request.sqlitePath);
+  // Empty tables, only for learning what the record source reads.
+  SqliteDb db = OpenSqlite(":memory:");
   RegisterTextCollation(db.get(), codePage);
   try {
     CreateTables(db.get(), catalog);
@@ -64,7 +66,7 @@ std::string LoadRecordSource(const ReaderRequest& request,
   const std::vector<TableLoad> reads = UnlessUnreadable(
       unreadable, file, [&] { return PrepareQuery(db.get(), sql, catalog).reads; });
   beforeTableReads();
-  LoadTables(file, codePage, reads, db.get());
+  WriteLoadedTables(request.tablesPath, LoadTables(file, codePage, reads));
   return sql;
 }
 

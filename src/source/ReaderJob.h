@@ -10,16 +10,17 @@ namespace mdbtokvt {
 
 struct ReaderRequest {
   std::string databasePath;  // the Access file, as the user named it
-  std::string sqlitePath;    // an existing, empty file to fill
+  std::string tablesPath;    // an existing, empty file to fill
   std::string codePage;      // iconv name of the output code page
   std::string recordSource;  // a table name or an SQL SELECT statement
 };
 
-// Reads the catalog, creates every user table empty in the SQLite file,
-// prepares the record source there to learn which tables and columns it
-// reads, and loads just those. beforeTableReads runs once between the
-// catalog and the first read of a table's pages. Returns the SQL statement
-// that runs the record source on the filled file. Raises the data source's
+// Reads the catalog, creates every user table empty in an in-memory SQLite
+// database, prepares the record source there to learn which tables and
+// columns it reads, and loads just those into the tables file
+// (LoadedTables.h). beforeTableReads runs once between the catalog and the
+// first read of a table's pages. Returns the SQL statement that runs the
+// record source on the loaded tables. Raises the data source's
 // errors: 3024, 3051 and 3343 for the file, 3078 and 3061 for the record
 // source, 3000 for SQLite failures, 5 for the code page.
 std::string RunReaderJob(const ReaderRequest& request,

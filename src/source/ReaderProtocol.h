@@ -1,9 +1,9 @@
 // How the data source and its reader process talk. The reader is started as
-//   mdbtokvt-reader DATABASE SQLITE-FILE CODE-PAGE RECORD-SOURCE
+//   mdbtokvt-reader DATABASE TABLES-FILE CODE-PAGE RECORD-SOURCE
 // with descriptor 3 for its reply and descriptor 4 for what libmdb prints
 // while the tables the record source needs are read (stdout and stderr carry
 // what it prints before, while the catalog is read). The reply is
-//   "OK\n" followed by the SQL statement to run on the filled SQLite file, or
+//   "OK\n" followed by the SQL statement to run on the loaded tables, or
 //   "ERROR <number>\n" followed by the error's description.
 #pragma once
 

@@ -26,6 +26,8 @@ constexpr uint64_t kBaseMemory = 2 * kGigabyte;
 constexpr uint64_t kMostMemory = 4 * kGigabyte;
 constexpr uint64_t kOutputFactor = 4;
 constexpr uint64_t kBaseOutput = 256 * kMegabyte;
+// A healthy file makes libmdb print a few lines at most.
+constexpr uint64_t kMostMessages = 4 * kMegabyte;
 constexpr const char* kReaderName = "mdbtokvt-reader";
 const fs::path kBuildTree{MDBTOKVT_BUILD_TREE};
 
@@ -78,6 +80,7 @@ ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings) {
     limits.memoryLimit = std::min(kBaseMemory + fileSize, kMostMemory);
   }
   limits.fileSizeLimit = kOutputFactor * fileSize + kBaseOutput;
+  limits.outputLimit = kMostMessages;
   limits.memoryLimitInherited = ClampToOwnLimit(RLIMIT_AS, limits.memoryLimit);
   limits.fileSizeLimitInherited = ClampToOwnLimit(RLIMIT_FSIZE, limits.fileSizeLimit);
   return limits;

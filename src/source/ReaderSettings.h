@@ -22,6 +22,10 @@ struct ReaderLimits {
   std::chrono::milliseconds timeout;
   uint64_t memoryLimit;    // address space, bytes
   uint64_t fileSizeLimit;  // largest file the reader may write, bytes
+  // Most bytes the reader may write into its pipes, its reply included.
+  // libmdb prints a line per problem, and on some damaged files the same
+  // warning in an endless loop.
+  uint64_t outputLimit;
   // Set when this process's own limit is the lower one: reaching it then
   // says nothing about the file.
   bool memoryLimitInherited = false;
@@ -30,9 +34,9 @@ struct ReaderLimits {
 
 // Limits for reading a file of fileSize bytes. The defaults leave a healthy
 // file of Access' largest size (2 GB) room to spare: 15 seconds plus 30 per
-// 100 MB, 2 GB of address space plus the file's size (at most 4 GB), and
-// output files of up to four times the file's size plus 256 MB; never more
-// than this process may use itself.
+// 100 MB, 2 GB of address space plus the file's size (at most 4 GB), output
+// files of up to four times the file's size plus 256 MB, and 4 MB of
+// printed messages; never more than this process may use itself.
 ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings);
 
 // The reader executable: $MDBTOKVT_READER when set; else mdbtokvt-reader in

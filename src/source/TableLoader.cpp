@@ -1,5 +1,6 @@
 #include "source/TableLoader.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "common/Error.h"
@@ -7,9 +8,7 @@
 #include "source/CodePage.h"
 #include "source/DamagedFile.h"
 #include "source/FieldDecoder.h"
-#include "source/RowInserter.h"
 #include "source/RowScanner.h"
-#include "source/SqliteDatabase.h"
 #include "source/SqliteSchema.h"
 #include "source/TextDecoder.h"
 
@@ -18,6 +17,7 @@ namespace mdbtokvt {
 namespace {
 
 constexpr const char* kFallbackJet3CodePage = "WINDOWS-1252";
+constexpr size_t kSmallestRowBytes = 8;  // with its slot in the page's row table
 
 // Jet 3 text is in the code page named in the file header (a Windows code
 // page number); files that name none, or one iconv lacks, are read as 1252.
@@ -37,51 +37,74 @@ struct LoadColumn {
   const MdbColumn* column;
 };
 
+void AppendCell(const Cell& cell, LoadedColumn& column) {
+  switch (cell.kind) {
+    case Cell::Kind::kNull:
+      column.AppendNull();
+      return;
+    case Cell::Kind::kInteger:
+      column.AppendInteger(cell.integer);
+      return;
+    case Cell::Kind::kDouble:
+      column.AppendDouble(cell.number);
+      return;
+    case Cell::Kind::kText:
+      column.AppendText(cell.bytes);
+      return;
+    case Cell::Kind::kBlob:
+      column.AppendBlob(cell.bytes);
+      return;
+  }
+}
+
 class Loader {
  public:
-  Loader(const AccessFile& file, const CodePage& output, sqlite3* target)
-      : file_(file),
-        target_(target),
-        text_(MakeTextDecoder(file, output)),
-        decoder_(file, *text_) {}
+  Loader(const AccessFile& file, const CodePage& output)
+      : file_(file), text_(MakeTextDecoder(file, output)), decoder_(file, *text_) {}
 
-  void Load(const TableLoad& request) {
+  LoadedTable Load(const TableLoad& request) {
     MdbCatalogEntry* entry = file_.FindTable(request.table);
     if (entry == nullptr) ThrowTableNotFound(request.table);
     try {
-      LoadRows(*entry, request);
+      return LoadRows(*entry, request);
     } catch (const DamagedFileError& e) {
       ThrowDamagedDatabase(file_.path(), "table '" + request.table + "': " + e.what());
     }
   }
 
  private:
-  void LoadRows(MdbCatalogEntry& entry, const TableLoad& request) {
+  LoadedTable LoadRows(MdbCatalogEntry& entry, const TableLoad& request) {
     TableDef table = file_.ReadTable(&entry);
     if (!table) throw DamagedFileError("its definition cannot be read");
 
+    LoadedTable loaded;
+    loaded.name = request.table;
     std::vector<LoadColumn> columns;
-    std::vector<std::string> names;
-    std::vector<bool> textColumns;
-    for (const std::string& name : request.columns) {
-      for (unsigned i = 0; i < table->num_cols; ++i) {
-        const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
-        if (name != column->name) continue;
-        columns.push_back({i, column});
-        names.push_back(name);
-        textColumns.push_back(IsTextColumn(column->col_type));
-        break;
+    for (unsigned i = 0; i < table->num_cols; ++i) {
+      const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+      if (std::find(request.columns.begin(), request.columns.end(), column->name) ==
+          request.columns.end()) {
+        continue;
       }
+      columns.push_back({i, column});
+      loaded.columns.emplace_back(column->name, std::string(ColumnDefinition(column->col_type)),
+                                  IsTextColumn(column->col_type));
+      // The row count of the definition only sizes the columns up front;
+      // damage can make it anything, so it is capped by what the file's
+      // pages can hold.
+      loaded.columns.back().Reserve(std::min<size_t>(
+          table->num_rows, file_.PageCount() * file_.geometry().pageSize / kSmallestRowBytes));
     }
 
-    RowInserter inserter(target_, request.table, names, std::move(textColumns));
+    Cell cell;
     ScanTableRows(file_, *table, [&](const MdbField* fields) {
-      auto cell = inserter.NextRow();
-      for (const LoadColumn& column : columns) {
-        decoder_.Decode(*column.column, fields[column.fieldIndex], *cell++);
+      for (size_t i = 0; i < columns.size(); ++i) {
+        decoder_.Decode(*columns[i].column, fields[columns[i].fieldIndex], cell);
+        AppendCell(cell, loaded.columns[i]);
       }
+      ++loaded.rows;
     });
-    inserter.Finish();
+    return loaded;
   }
 
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
@@ -91,26 +114,20 @@ class Loader {
   }
 
   const AccessFile& file_;
-  sqlite3* target_;
   std::unique_ptr<TextDecoder> text_;
   FieldDecoder decoder_;
 };
 
 }  // namespace
 
-void LoadTables(const AccessFile& file, const CodePage& output,
-                const std::vector<TableLoad>& tables, sqlite3* target) {
-  Loader loader(file, output, target);
-  ExecuteSql(target, "BEGIN");
-  try {
-    // One table at a time, each to its end: tables must not interleave on
-    // one libmdb handle.
-    for (const TableLoad& table : tables) loader.Load(table);
-  } catch (...) {
-    sqlite3_exec(target, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
-  }
-  ExecuteSql(target, "COMMIT");
+LoadedTables LoadTables(const AccessFile& file, const CodePage& output,
+                        const std::vector<TableLoad>& tables) {
+  Loader loader(file, output);
+  LoadedTables loaded;
+  // One table at a time, each to its end: tables must not interleave on one
+  // libmdb handle.
+  for (const TableLoad& table : tables) loaded.push_back(loader.Load(table));
+  return loaded;
 }
 
 }  // namespace mdbtokvt

@@ -9,6 +9,9 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/DamagedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LibraryMessages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoadedRecordSource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoadedTables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LongValue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderClient.cpp
@@ -16,7 +19,6 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/ReaderMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderProtocol.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RowInserter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowScanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp

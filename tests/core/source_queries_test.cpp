@@ -204,3 +204,43 @@ TEST(SourceQueries, RecordsetWalkAndColumnLookup) {
 
 }  // namespace
 }  // namespace mdbtokvt
+
+namespace mdbtokvt {
+namespace {
+
+int32_t Rows(DataSource& source) {
+  int32_t rows = 0;
+  for (Recordset& rs = source.recordset(); !rs.Eof(); rs.MoveNext()) ++rows;
+  return rows;
+}
+
+// Reading ahead changes nothing a caller can see: the matching Open gets the
+// rows, another Open its own, and an error surfaces at the matching Open.
+TEST(SourceReadAhead, SameResultsAndErrorsAsWithout) {
+  const std::string book = source_test::Fixture("sample.abk");
+  auto plain = CreateAccessDataSource();
+  plain->Open(book, kGroupsBook);
+  const int32_t groupRows = Rows(*plain);
+  plain->Open(book, "PostOffices");
+  const int32_t postOffices = Rows(*plain);
+
+  auto source = CreateAccessDataSource();
+  source->ReadAhead(book, kGroupsBook);
+  source->Open(book, "PostOffices");
+  EXPECT_EQ(Rows(*source), postOffices);
+  source->Open(book, kGroupsBook);
+  EXPECT_EQ(Rows(*source), groupRows);
+
+  const std::string missing = book + ".missing";
+  source->ReadAhead(missing, kGroupsBook);
+  try {
+    source->Open(missing, kGroupsBook);
+    ADD_FAILURE() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), 3024);
+  }
+  source->ReadAhead(book, "NoSuchTable");  // never asked for: dropped quietly
+}
+
+}  // namespace
+}  // namespace mdbtokvt

@@ -5,9 +5,9 @@
 
 #include "source/Catalog.h"
 #include "source/CodePage.h"
+#include "source/LoadedTableModule.h"
 #include "source/MdbLibrary.h"
 #include "source/QueryPlan.h"
-#include "source/RowInserter.h"
 #include "source/SqliteRecordset.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
@@ -124,29 +124,28 @@ TEST(SourceTextDecoding, NullIsNotEmptyText) {
   EXPECT_EQ(companies.rows[6][7], Value::Text(""));
 }
 
-// The collation inside SQLite, fed through the same schema and inserter the
-// loader uses: an Access table Names(name TEXT, k LONG).
+// The collation inside SQLite, on the loaded tables the query side serves:
+// an Access table Names(name TEXT, k LONG).
 class SourceCollation : public ::testing::Test {
  protected:
   std::vector<std::string> Sorted(
       const std::vector<std::pair<std::optional<std::string>, int>>& rows, std::string_view sql) {
-    const Catalog catalog = {{"Names", {{"name", MDB_TEXT}, {"k", MDB_LONGINT}}}};
+    LoadedTable names{"Names", 0, {}};
+    names.columns.emplace_back("name", std::string(ColumnDefinition(MDB_TEXT)), true);
+    names.columns.emplace_back("k", std::string(ColumnDefinition(MDB_LONGINT)), false);
+    for (const auto& [name, k] : rows) {
+      if (name) {
+        names.columns[0].AppendText(*name);
+      } else {
+        names.columns[0].AppendNull();
+      }
+      names.columns[1].AppendInteger(k);
+      ++names.rows;
+    }
     SqliteDb db = OpenSqlite(":memory:");
     RegisterTextCollation(db.get(), Cp1252());
-    CreateTables(db.get(), catalog);
-    PreparedQuery query = PrepareQuery(db.get(), sql, catalog);
-    {
-      RowInserter inserter(db.get(), "Names", {"name", "k"}, {true, false});
-      for (const auto& [name, k] : rows) {
-        auto cell = inserter.NextRow();
-        cell->kind = name ? Cell::Kind::kText : Cell::Kind::kNull;
-        cell->bytes = name.value_or("");
-        ++cell;
-        cell->kind = Cell::Kind::kInteger;
-        cell->integer = k;
-      }
-      inserter.Finish();
-    }
+    AttachLoadedTables(db.get(), {std::move(names)});
+    PreparedQuery query = PrepareQuery(db.get(), sql, {});
     SqliteRecordset rs(std::move(db), std::move(query.statement));
     std::vector<std::string> out;
     for (; !rs.Eof(); rs.MoveNext()) {

@@ -1,0 +1,305 @@
+#include "source/LoadedTableModule.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <unordered_map>
+
+#include "source/SqliteDatabase.h"
+#include "source/TextCollation.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+constexpr const char* kModuleName = "mdbtokvt_loaded";
+// A table none of whose columns is read (count(*)) still needs one column
+// to be declared; Access names never start with a blank.
+constexpr const char* kPlaceholderColumn = "\" \" HIDDEN";
+
+// The rows of a column by integer value, in row order: rows_[starts_[k]] up
+// to rows_[starts_[k + 1]] hold the value whose key is k. Values that lie
+// close together (the usual counters and sequence numbers) find their key
+// in a plain array; others in a hash map.
+class IntegerIndex {
+ public:
+  explicit IntegerIndex(const LoadedColumn& column) {
+    size_t integers = 0;
+    for (size_t row = 0; row < column.size(); ++row) {
+      if (column.kind(row) != LoadedColumn::Kind::kInteger) continue;
+      const int64_t value = column.integer(row);
+      if (integers++ == 0) lowest_ = highest_ = value;
+      lowest_ = std::min(lowest_, value);
+      highest_ = std::max(highest_, value);
+    }
+    const auto span = static_cast<uint64_t>(highest_) - static_cast<uint64_t>(lowest_);
+    dense_ = integers > 0 && span < 2 * uint64_t{integers} + kDenseSlack;
+    if (dense_) keyOfOffset_.assign(span + 1, kNoKey);
+
+    std::vector<uint32_t> keyOfRow(column.size(), kNoKey);
+    std::vector<uint32_t> counts;
+    for (size_t row = 0; row < column.size(); ++row) {
+      if (column.kind(row) != LoadedColumn::Kind::kInteger) continue;
+      uint32_t& key = KeySlot(column.integer(row));
+      if (key == kNoKey) {
+        key = static_cast<uint32_t>(counts.size());
+        counts.push_back(0);
+      }
+      ++counts[key];
+      keyOfRow[row] = key;
+    }
+    starts_.assign(counts.size() + 1, 0);
+    for (size_t k = 0; k < counts.size(); ++k) starts_[k + 1] = starts_[k] + counts[k];
+    rows_.resize(starts_.back());
+    std::vector<uint32_t> next(starts_.begin(), starts_.end() - 1);
+    for (size_t row = 0; row < keyOfRow.size(); ++row) {
+      if (keyOfRow[row] != kNoKey) rows_[next[keyOfRow[row]]++] = static_cast<uint32_t>(row);
+    }
+  }
+
+  // The rows holding value, as [first, last).
+  std::pair<const uint32_t*, const uint32_t*> Find(int64_t value) const {
+    uint32_t key = kNoKey;
+    if (dense_) {
+      if (value >= lowest_ && value <= highest_) {
+        key = keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
+      }
+    } else if (const auto entry = keys_.find(value); entry != keys_.end()) {
+      key = entry->second;
+    }
+    if (key == kNoKey) return {nullptr, nullptr};
+    return {rows_.data() + starts_[key], rows_.data() + starts_[key + 1]};
+  }
+
+ private:
+  static constexpr uint32_t kNoKey = ~uint32_t{0};
+  static constexpr uint64_t kDenseSlack = 1024;
+
+  uint32_t& KeySlot(int64_t value) {
+    if (dense_) return keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
+    return keys_.try_emplace(value, kNoKey).first->second;
+  }
+
+  int64_t lowest_ = 0;
+  int64_t highest_ = 0;
+  bool dense_ = false;
+  std::vector<uint32_t> keyOfOffset_;  // dense: key of value lowest_ + offset
+  std::unordered_map<int64_t, uint32_t> keys_;
+  std::vector<uint32_t> starts_;
+  std::vector<uint32_t> rows_;
+};
+
+struct LoadedVtab : sqlite3_vtab {
+  const LoadedTable* table = nullptr;
+  std::vector<std::unique_ptr<IntegerIndex>> indexes;  // per column, built on first use
+
+  const IntegerIndex& IndexOf(int column) {
+    auto& index = indexes[static_cast<size_t>(column)];
+    if (!index) index = std::make_unique<IntegerIndex>(table->columns[static_cast<size_t>(column)]);
+    return *index;
+  }
+};
+
+struct LoadedCursor : sqlite3_vtab_cursor {
+  // Either every row in order (rows == nullptr) or the rows of an index.
+  const uint32_t* rows = nullptr;
+  size_t count = 0;
+  size_t position = 0;
+
+  uint64_t row() const { return rows != nullptr ? rows[position] : position; }
+};
+
+LoadedVtab& VtabOf(sqlite3_vtab* vtab) { return *static_cast<LoadedVtab*>(vtab); }
+LoadedCursor& CursorOf(sqlite3_vtab_cursor* cursor) { return *static_cast<LoadedCursor*>(cursor); }
+
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+            char** error) {
+  const auto& tables = *static_cast<const LoadedTables*>(aux);
+  const size_t which = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : tables.size();
+  if (which >= tables.size()) {
+    *error = sqlite3_mprintf("no loaded table %s", argc > 3 ? argv[3] : "");
+    return SQLITE_ERROR;
+  }
+  const LoadedTable& table = tables[which];
+  std::string schema = "CREATE TABLE x(";
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (i > 0) schema += ", ";
+    schema += QuoteIdentifier(table.columns[i].name()) + ' ' + table.columns[i].declaredType();
+  }
+  if (table.columns.empty()) schema += kPlaceholderColumn;
+  schema += ')';
+  const int rc = sqlite3_declare_vtab(db, schema.c_str());
+  if (rc != SQLITE_OK) return rc;
+  auto vtab = std::make_unique<LoadedVtab>();
+  vtab->table = &table;
+  vtab->indexes.resize(table.columns.size());
+  *out = vtab.release();
+  return SQLITE_OK;
+}
+
+// Costs are those of a table of a fixed size, whatever its real size: the
+// join order then follows the FROM clause as it does for tables SQLite knows
+// nothing about, so rows come in the same order as from stored tables.
+constexpr double kAssumedRows = 1'000'000;
+constexpr double kLookupRows = 10;
+
+int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+  const LoadedTable& table = *VtabOf(vtab).table;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& constraint = info->aConstraint[i];
+    if (!constraint.usable || constraint.op != SQLITE_INDEX_CONSTRAINT_EQ ||
+        constraint.iColumn < 0 || static_cast<size_t>(constraint.iColumn) >= table.columns.size() ||
+        !table.columns[static_cast<size_t>(constraint.iColumn)].onlyIntegers()) {
+      continue;
+    }
+    // SQLite checks the equality itself on every row handed back (omit
+    // stays 0), so the index only has to find a superset of the matches.
+    info->aConstraintUsage[i].argvIndex = 1;
+    info->idxNum = constraint.iColumn;
+    info->estimatedRows = static_cast<sqlite3_int64>(kLookupRows);
+    info->estimatedCost = kLookupRows;
+    return SQLITE_OK;
+  }
+  info->idxNum = -1;
+  info->estimatedRows = static_cast<sqlite3_int64>(kAssumedRows);
+  info->estimatedCost = kAssumedRows;
+  return SQLITE_OK;
+}
+
+int Disconnect(sqlite3_vtab* vtab) {
+  delete &VtabOf(vtab);
+  return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+  *out = std::make_unique<LoadedCursor>().release();
+  return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor) {
+  delete &CursorOf(cursor);
+  return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+  LoadedCursor& cursor = CursorOf(base);
+  LoadedVtab& vtab = VtabOf(base->pVtab);
+  cursor.position = 0;
+  cursor.rows = nullptr;
+  cursor.count = vtab.table->rows;
+  if (idxNum < 0 || argc != 1) return SQLITE_OK;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER: {
+      const auto [first, last] = vtab.IndexOf(idxNum).Find(sqlite3_value_int64(argv[0]));
+      cursor.rows = first;
+      cursor.count = static_cast<size_t>(last - first);
+      return SQLITE_OK;
+    }
+    case SQLITE_NULL:  // equals nothing
+      cursor.count = 0;
+      return SQLITE_OK;
+    default:  // a value of another kind may still equal an integer: every row
+      return SQLITE_OK;
+  }
+}
+
+int Next(sqlite3_vtab_cursor* cursor) {
+  ++CursorOf(cursor).position;
+  return SQLITE_OK;
+}
+
+int Eof(sqlite3_vtab_cursor* cursor) {
+  return CursorOf(cursor).position >= CursorOf(cursor).count ? 1 : 0;
+}
+
+int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
+  const LoadedCursor& cursor = CursorOf(base);
+  const LoadedTable& table = *VtabOf(base->pVtab).table;
+  if (index < 0 || static_cast<size_t>(index) >= table.columns.size()) {
+    sqlite3_result_null(context);
+    return SQLITE_OK;
+  }
+  const LoadedColumn& column = table.columns[static_cast<size_t>(index)];
+  const uint64_t row = cursor.row();
+  switch (column.kind(row)) {
+    case LoadedColumn::Kind::kNull:
+      if (column.holdsText()) {
+        sqlite3_result_text(context, kNullTextMarker.data(),
+                            static_cast<int>(kNullTextMarker.size()), SQLITE_STATIC);
+      } else {
+        sqlite3_result_null(context);
+      }
+      break;
+    case LoadedColumn::Kind::kInteger:
+      sqlite3_result_int64(context, column.integer(row));
+      break;
+    case LoadedColumn::Kind::kDouble:
+      sqlite3_result_double(context, column.number(row));
+      break;
+    case LoadedColumn::Kind::kText: {
+      const std::string_view text = column.bytes(row);
+      sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+      break;
+    }
+    case LoadedColumn::Kind::kBlob: {
+      const std::string_view bytes = column.bytes(row);
+      sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+      break;
+    }
+  }
+  return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* cursor, sqlite3_int64* rowid) {
+  *rowid = static_cast<sqlite3_int64>(CursorOf(cursor).row());
+  return SQLITE_OK;
+}
+
+constexpr sqlite3_module kModule = {
+    /* iVersion */ 0,
+    /* xCreate */ Connect,
+    /* xConnect */ Connect,
+    /* xBestIndex */ BestIndex,
+    /* xDisconnect */ Disconnect,
+    /* xDestroy */ Disconnect,
+    /* xOpen */ Open,
+    /* xClose */ Close,
+    /* xFilter */ Filter,
+    /* xNext */ Next,
+    /* xEof */ Eof,
+    /* xColumn */ Column,
+    /* xRowid */ Rowid,
+    /* xUpdate */ nullptr,
+    /* xBegin */ nullptr,
+    /* xSync */ nullptr,
+    /* xCommit */ nullptr,
+    /* xRollback */ nullptr,
+    /* xFindFunction */ nullptr,
+    /* xRename */ nullptr,
+    /* xSavepoint */ nullptr,
+    /* xRelease */ nullptr,
+    /* xRollbackTo */ nullptr,
+    /* xShadowName */ nullptr,
+};
+
+void DestroyTables(void* tables) { delete static_cast<LoadedTables*>(tables); }
+
+}  // namespace
+
+void AttachLoadedTables(sqlite3* db, LoadedTables tables) {
+  auto owned = std::make_unique<LoadedTables>(std::move(tables));
+  const LoadedTables& view = *owned;
+  // On failure SQLite still calls the destructor, so ownership passes either way.
+  const int rc =
+      sqlite3_create_module_v2(db, kModuleName, &kModule, owned.release(), DestroyTables);
+  if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db));
+  std::string sql = "BEGIN;";
+  for (size_t i = 0; i < view.size(); ++i) {
+    sql += "CREATE VIRTUAL TABLE " + QuoteIdentifier(view[i].name) + " USING " + kModuleName + "(" +
+           std::to_string(i) + ");";
+  }
+  sql += "COMMIT;";
+  ExecuteSql(db, sql);
+}
+
+}  // namespace mdbtokvt

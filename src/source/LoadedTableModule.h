@@ -1,0 +1,20 @@
+// Loaded tables (LoadedTables.h) served to SQLite as virtual tables, so a
+// record source's SQL runs on them unchanged. An equality on a column that
+// holds only integers is answered from a hash index built on first use: the
+// joins of a record source then cost one look-up per row instead of an
+// automatic index built and searched by SQLite.
+#pragma once
+
+#include <sqlite3.h>
+
+#include "source/LoadedTables.h"
+
+namespace mdbtokvt {
+
+// Gives db the tables (the connection owns them from now on and frees them
+// when it closes) and creates one virtual table for each, under the table's
+// own name, with its columns' declared types (text columns carry the text
+// collation, which the caller registers). Raises SqliteError.
+void AttachLoadedTables(sqlite3* db, LoadedTables tables);
+
+}  // namespace mdbtokvt

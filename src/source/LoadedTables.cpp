@@ -1,0 +1,222 @@
+#include "source/LoadedTables.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "common/Error.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+constexpr std::string_view kMagic{"MDBTOKVT-TABLES\x01", 16};
+constexpr size_t kLengthBytes = sizeof(uint32_t);
+constexpr uint8_t kLastKind = static_cast<uint8_t>(LoadedColumn::Kind::kBlob);
+
+[[noreturn]] void ThrowNotLoadedTables(const std::string& path, std::string_view what) {
+  throw ConversionError(kErrSyntax, "The database engine cannot read the loaded tables in '" +
+                                        path + "' (" + std::string(what) + ").");
+}
+
+}  // namespace
+
+// ---- building ----
+
+void LoadedColumn::AppendNull() {
+  kinds_.push_back(static_cast<uint8_t>(Kind::kNull));
+  slots_.push_back(0);
+}
+
+void LoadedColumn::AppendInteger(int64_t value) {
+  kinds_.push_back(static_cast<uint8_t>(Kind::kInteger));
+  slots_.push_back(static_cast<uint64_t>(value));
+}
+
+void LoadedColumn::AppendDouble(double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  kinds_.push_back(static_cast<uint8_t>(Kind::kDouble));
+  slots_.push_back(bits);
+  onlyIntegers_ = false;
+}
+
+void LoadedColumn::AppendText(std::string_view bytes) { AppendBytes(Kind::kText, bytes); }
+void LoadedColumn::AppendBlob(std::string_view bytes) { AppendBytes(Kind::kBlob, bytes); }
+
+void LoadedColumn::AppendBytes(Kind kind, std::string_view bytes) {
+  const auto length = static_cast<uint32_t>(bytes.size());
+  kinds_.push_back(static_cast<uint8_t>(kind));
+  slots_.push_back(arena_.size());
+  arena_.append(reinterpret_cast<const char*>(&length), kLengthBytes);
+  arena_.append(bytes.substr(0, length));
+  onlyIntegers_ = false;
+}
+
+void LoadedColumn::Reserve(size_t rows) {
+  kinds_.reserve(rows);
+  slots_.reserve(rows);
+}
+
+double LoadedColumn::number(size_t row) const {
+  double value = 0;
+  std::memcpy(&value, &slots_[row], sizeof value);
+  return value;
+}
+
+std::string_view LoadedColumn::bytes(size_t row) const {
+  const size_t offset = slots_[row];
+  uint32_t length = 0;
+  std::memcpy(&length, arena_.data() + offset, kLengthBytes);
+  return {arena_.data() + offset + kLengthBytes, length};
+}
+
+// ---- the file ----
+
+// Reading and writing in one place, so the two cannot drift apart.
+class LoadedTablesFile {
+ public:
+  static void Write(const std::string& path, const LoadedTables& tables) {
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!out) ThrowFileError(errno, path);
+    std::string head(kMagic);
+    PutNumber(head, static_cast<uint32_t>(tables.size()));
+    Put(out.get(), path, head);
+    for (const LoadedTable& table : tables) {
+      std::string header;
+      PutString(header, table.name);
+      PutNumber(header, table.rows);
+      PutNumber(header, static_cast<uint32_t>(table.columns.size()));
+      Put(out.get(), path, header);
+      for (const LoadedColumn& column : table.columns) {
+        std::string info;
+        PutString(info, column.name_);
+        PutString(info, column.declaredType_);
+        info.push_back(column.holdsText_ ? 1 : 0);
+        PutNumber(info, static_cast<uint64_t>(column.kinds_.size()));
+        Put(out.get(), path, info);
+        Put(out.get(), path, column.kinds_.data(), column.kinds_.size());
+        Put(out.get(), path, column.slots_.data(), column.slots_.size() * sizeof(uint64_t));
+        std::string arenaSize;
+        PutNumber(arenaSize, static_cast<uint64_t>(column.arena_.size()));
+        Put(out.get(), path, arenaSize);
+        Put(out.get(), path, column.arena_);
+      }
+    }
+    FILE* file = out.release();
+    if (std::fclose(file) != 0) ThrowFileError(errno, path);
+  }
+
+  static LoadedTables Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) ThrowNotLoadedTables(path, "it cannot be opened");
+    const auto size = static_cast<uint64_t>(in.tellg());
+    in.seekg(0);
+    LoadedTablesFile file(path, in, size);
+    return file.ReadAll();
+  }
+
+ private:
+  LoadedTablesFile(const std::string& path, std::istream& in, uint64_t size)
+      : path_(path), in_(in), rest_(size) {}
+
+  template <typename Number>
+  static void PutNumber(std::string& out, Number value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  static void PutString(std::string& out, const std::string& text) {
+    PutNumber(out, static_cast<uint32_t>(text.size()));
+    out += text;
+  }
+  static void Put(FILE* out, const std::string& path, const void* data, size_t size) {
+    if (size != 0 && std::fwrite(data, 1, size, out) != size) ThrowFileError(errno, path);
+  }
+  static void Put(FILE* out, const std::string& path, std::string_view data) {
+    Put(out, path, data.data(), data.size());
+  }
+
+  LoadedTables ReadAll() {
+    if (TakeString(kMagic.size()) != kMagic) Fail("unknown format");
+    const auto count = TakeNumber<uint32_t>();
+    // Each table takes 16 bytes at least; checked before anything is sized.
+    if (count > rest_ / 16) Fail("table count");
+    LoadedTables tables(count);
+    for (LoadedTable& table : tables) {
+      table.name = TakeString(TakeNumber<uint32_t>());
+      table.rows = TakeNumber<uint64_t>();
+      const auto columns = TakeNumber<uint32_t>();
+      for (uint32_t i = 0; i < columns; ++i) table.columns.push_back(TakeColumn(table.rows));
+    }
+    if (rest_ != 0) Fail("bytes after the last table");
+    return tables;
+  }
+
+  LoadedColumn TakeColumn(uint64_t rows) {
+    std::string name = TakeString(TakeNumber<uint32_t>());
+    std::string declaredType = TakeString(TakeNumber<uint32_t>());
+    const bool holdsText = TakeNumber<uint8_t>() != 0;
+    LoadedColumn column(std::move(name), std::move(declaredType), holdsText);
+    // Each value takes 9 bytes at least; checked before anything is sized.
+    if (TakeNumber<uint64_t>() != rows || rows > rest_ / 9) Fail("column length");
+    column.kinds_.resize(rows);
+    TakeInto(column.kinds_.data(), rows);
+    column.slots_.resize(rows);
+    TakeInto(column.slots_.data(), rows * sizeof(uint64_t));
+    const auto arenaSize = TakeNumber<uint64_t>();
+    if (arenaSize > rest_) Fail("arena length");
+    column.arena_ = TakeString(arenaSize);
+    for (size_t row = 0; row < rows; ++row) {
+      const uint8_t kind = column.kinds_[row];
+      if (kind > kLastKind) Fail("value kind");
+      if (kind == static_cast<uint8_t>(LoadedColumn::Kind::kText) ||
+          kind == static_cast<uint8_t>(LoadedColumn::Kind::kBlob)) {
+        const uint64_t offset = column.slots_[row];
+        uint32_t length = 0;
+        if (offset > arenaSize || arenaSize - offset < kLengthBytes) Fail("value offset");
+        std::memcpy(&length, column.arena_.data() + offset, kLengthBytes);
+        if (arenaSize - offset - kLengthBytes < length) Fail("value length");
+      }
+      if (kind != static_cast<uint8_t>(LoadedColumn::Kind::kNull) &&
+          kind != static_cast<uint8_t>(LoadedColumn::Kind::kInteger)) {
+        column.onlyIntegers_ = false;
+      }
+    }
+    return column;
+  }
+
+  void TakeInto(void* target, uint64_t size) {
+    if (size > rest_) Fail("cut short");
+    if (size != 0 && !in_.read(static_cast<char*>(target), static_cast<std::streamsize>(size))) {
+      Fail("cut short");
+    }
+    rest_ -= size;
+  }
+  template <typename Number>
+  Number TakeNumber() {
+    Number value{};
+    TakeInto(&value, sizeof value);
+    return value;
+  }
+  std::string TakeString(uint64_t size) {
+    if (size > rest_) Fail("cut short");
+    std::string text(size, '\0');
+    TakeInto(text.data(), size);
+    return text;
+  }
+
+  [[noreturn]] void Fail(std::string_view what) const { ThrowNotLoadedTables(path_, what); }
+
+  const std::string& path_;
+  std::istream& in_;
+  uint64_t rest_;  // bytes not read yet
+};
+
+void WriteLoadedTables(const std::string& path, const LoadedTables& tables) {
+  LoadedTablesFile::Write(path, tables);
+}
+
+LoadedTables ReadLoadedTables(const std::string& path) { return LoadedTablesFile::Read(path); }
+
+}  // namespace mdbtokvt

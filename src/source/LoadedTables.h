@@ -1,0 +1,73 @@
+// The tables a record source reads, as the reader process loaded them:
+// column by column, each value a kind tag and an 8-byte slot, text and blob
+// bytes in one arena per column. The reader writes them to a file in one
+// piece; the converting side reads that file back and serves the tables to
+// SQLite as virtual tables (LoadedTableModule.h), so no row is inserted into
+// or copied out of a B-tree on the way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mdbtokvt {
+
+class LoadedColumn {
+ public:
+  enum class Kind : uint8_t { kNull, kInteger, kDouble, kText, kBlob };
+
+  LoadedColumn(std::string name, std::string declaredType, bool holdsText)
+      : name_(std::move(name)), declaredType_(std::move(declaredType)), holdsText_(holdsText) {}
+
+  const std::string& name() const { return name_; }
+  // The type SQLite sees, e.g. "INTEGER" or "TEXT COLLATE ACCESSTEXT".
+  const std::string& declaredType() const { return declaredType_; }
+  // A text column: its Null reads as the Null text marker.
+  bool holdsText() const { return holdsText_; }
+  size_t size() const { return kinds_.size(); }
+  // True when every value that is not Null is an integer.
+  bool onlyIntegers() const { return onlyIntegers_; }
+
+  void AppendNull();
+  void AppendInteger(int64_t value);
+  void AppendDouble(double value);
+  void AppendText(std::string_view bytes);
+  void AppendBlob(std::string_view bytes);
+  void Reserve(size_t rows);
+
+  Kind kind(size_t row) const { return static_cast<Kind>(kinds_[row]); }
+  int64_t integer(size_t row) const { return static_cast<int64_t>(slots_[row]); }
+  double number(size_t row) const;
+  std::string_view bytes(size_t row) const;
+
+ private:
+  friend class LoadedTablesFile;
+  void AppendBytes(Kind kind, std::string_view bytes);
+
+  std::string name_;
+  std::string declaredType_;
+  bool holdsText_;
+  bool onlyIntegers_ = true;
+  std::vector<uint8_t> kinds_;
+  std::vector<uint64_t> slots_;  // integer, double bits, or arena offset
+  std::string arena_;            // per value: 4-byte length, then the bytes
+};
+
+struct LoadedTable {
+  std::string name;  // catalog name
+  uint64_t rows = 0;
+  std::vector<LoadedColumn> columns;  // in the table's own order
+};
+
+using LoadedTables = std::vector<LoadedTable>;
+
+// Writes tables to path (an existing file, truncated). Raises the file
+// errors of ThrowFileError.
+void WriteLoadedTables(const std::string& path, const LoadedTables& tables);
+
+// Reads a file WriteLoadedTables wrote, checking every length and offset.
+// Raises 3000 for a file that is not such a file.
+LoadedTables ReadLoadedTables(const std::string& path);
+
+}  // namespace mdbtokvt
