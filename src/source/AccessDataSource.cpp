@@ -53,14 +53,15 @@ class AccessDataSource final : public DataSource {
 
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
-    std::unique_ptr<ReadAheadJob> job = std::move(readAhead_);
     const CodePage& codePage = OutputCodePage();
-    if (job && job->databasePath == databasePath && job->recordSource == recordSource) {
+    if (readAhead_ && readAhead_->databasePath == databasePath &&
+        readAhead_->recordSource == recordSource) {
+      const std::unique_ptr<ReadAheadJob> job = std::move(readAhead_);
       const LoadedFile loaded = job->result.get();  // raises the read's error
       recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
       return;
     }
-    if (job) job->result.wait();
+    // Any other record source is read now, while a read ahead goes on.
     const LoadedFile loaded = Load(settings_, codePage, databasePath, recordSource);
     recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
   }

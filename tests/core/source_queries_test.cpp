@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
+#include "TestSupport.h"
 #include "common/Error.h"
 #include "source/DataSource.h"
+#include "source/ReaderSettings.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {
@@ -208,6 +212,8 @@ TEST(SourceQueries, RecordsetWalkAndColumnLookup) {
 namespace mdbtokvt {
 namespace {
 
+namespace fs = std::filesystem;
+
 int32_t Rows(DataSource& source) {
   int32_t rows = 0;
   for (Recordset& rs = source.recordset(); !rs.Eof(); rs.MoveNext()) ++rows;
@@ -240,6 +246,28 @@ TEST(SourceReadAhead, SameResultsAndErrorsAsWithout) {
     EXPECT_EQ(e.number(), 3024);
   }
   source->ReadAhead(book, "NoSuchTable");  // never asked for: dropped quietly
+}
+
+// The read ahead is the one the matching Open uses, even with other record
+// sources opened in between: the reader runs once per record source.
+TEST(SourceReadAhead, ReadsEachRecordSourceOnce) {
+  test::TempFolder folder;
+  const std::string log = (folder.path() / "runs").string();
+  const std::string script = (folder.path() / "reader").string();
+  std::ofstream(script) << "#!/bin/sh\necho run >> '" << log << "'\nexec '"
+                        << FindReaderExecutable({}) << "' \"$@\"\n";
+  fs::permissions(script, fs::perms::owner_all);
+  ReaderSettings settings;
+  settings.executable = script;
+  auto source = CreateAccessDataSource(kDefaultCodePage, settings);
+  const std::string book = source_test::Fixture("sample.abk");
+  source->ReadAhead(book, kGroupsBook);
+  source->Open(book, "PostOffices");
+  source->Open(book, kReceiversBook);
+  source->Open(book, kGroupsBook);
+  EXPECT_GT(Rows(*source), 0);
+  std::ifstream runs(log);
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(runs), {}, '\n'), 3);
 }
 
 }  // namespace
