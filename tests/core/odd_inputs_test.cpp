@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +93,39 @@ TEST_F(OddInputs, NamesWithBlanksQuotesAndNonAscii) {
   const fs::path blanks = inputs.path() / "copy.ABK  ";
   fs::copy_file(test::TestData("fixtures/sample.abk"), blanks);
   EXPECT_EQ(Shell(Convert(blanks.string(), target.string()), scratch.path()).status, 0);
+}
+
+// A database another program is still writing: page-sized blocks of junk are
+// appended throughout the conversion. Each conversion reads the file as it is
+// at some moment: the intact tables (the catalog does not reach the new
+// pages) or a numbered error when the file's length is caught between pages;
+// never a crash, a hang or a mixed folder.
+TEST_F(OddInputs, FileAppendedToWhileRead) {
+  const fs::path growing = inputs.path() / "growing.abk";
+  fs::copy_file(test::TestData("fixtures/sample.abk"), growing);
+  const std::string expected =
+      test::ReadFile(test::TestData("fixtures/expected/sample.abk/edition-0/TERMTAB.KVT"));
+  std::atomic<bool> done = false;
+  std::thread writer([&] {
+    const std::string junk(4096, '\x5a');
+    while (!done) {
+      std::ofstream(growing, std::ios::binary | std::ios::app) << junk;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  for (int i = 0; i < 5; ++i) {
+    const Outcome r = Shell(Convert(growing.string(), out.str()), scratch.path());
+    if (r.status == 0) {
+      EXPECT_EQ(test::ReadFile(out.path() / "TERMTAB.KVT"), expected);
+      before = test::FolderSnapshot(out.path());
+    } else {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err.rfind("Error 3343: ", 0), 0u) << r.err;
+      EXPECT_EQ(test::FolderSnapshot(out.path()), before);
+    }
+  }
+  done = true;
+  writer.join();
 }
 
 TEST_F(OddInputs, FullDiskLeavesTheFolderAsItWas) {
