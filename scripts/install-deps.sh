@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing,
+# and the further packages named as arguments.
+#   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libgtest-dev
-          qt6-base-dev xvfb xauth)
+          qt6-base-dev xvfb xauth "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, runs every test, then fuzzes the source
+# layer and the converters for FUZZ_SECONDS (default 60; 0 skips it) in a
+# build of its own (build-fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-cd "${BUILD_DIR:-build}"
-ctest --output-on-failure -j "$(nproc)"
+(cd "${BUILD_DIR:-build}" && ctest --output-on-failure -j "$(nproc)")
+fuzz_seconds="${FUZZ_SECONDS:-60}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  FUZZ_BUILD_JOBS="${FUZZ_BUILD_JOBS:-$(nproc)}" tests/fuzz/run.sh "$fuzz_seconds"
+fi
