@@ -54,15 +54,15 @@ class AccessDataSource final : public DataSource {
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
     const CodePage& codePage = OutputCodePage();
+    LoadedFile loaded;
     if (readAhead_ && readAhead_->databasePath == databasePath &&
         readAhead_->recordSource == recordSource) {
       const std::unique_ptr<ReadAheadJob> job = std::move(readAhead_);
-      const LoadedFile loaded = job->result.get();  // raises the read's error
-      recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
-      return;
+      loaded = job->result.get();  // raises the read's error
+    } else {
+      // Any other record source is read now, while a read ahead goes on.
+      loaded = Load(settings_, codePage, databasePath, recordSource);
     }
-    // Any other record source is read now, while a read ahead goes on.
-    const LoadedFile loaded = Load(settings_, codePage, databasePath, recordSource);
     recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
   }
 

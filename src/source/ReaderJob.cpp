@@ -6,7 +6,6 @@
 #include "source/CodePage.h"
 #include "source/DamagedFile.h"
 #include "source/LoadedTables.h"
-#include "source/PageLayout.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
 #include "source/SqliteSchema.h"

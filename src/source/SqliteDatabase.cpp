@@ -15,29 +15,6 @@ SqliteDb OpenSqlite(const std::string& path) {
   return db;
 }
 
-SqliteDb OpenSqliteForReading(const std::string& path) {
-  std::string uri = "file:";
-  for (char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      static constexpr char kHex[] = "0123456789abcdef";
-      uri += '%';
-      uri += kHex[static_cast<unsigned char>(c) >> 4];
-      uri += kHex[c & 0x0F];
-    } else {
-      uri += c;
-    }
-  }
-  uri += "?immutable=1";
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(
-      uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-  SqliteDb db(raw);
-  if (rc != SQLITE_OK) {
-    throw SqliteError(raw != nullptr ? sqlite3_errmsg(raw) : "cannot open SQLite database");
-  }
-  return db;
-}
-
 void ExecuteSql(sqlite3* db, const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {

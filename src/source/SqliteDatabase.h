@@ -30,9 +30,6 @@ class SqliteError : public std::runtime_error {
 // Opens (or creates) an SQLite database set up for bulk loading: no journal,
 // no syncing. path ":memory:" gives a private in-memory database.
 SqliteDb OpenSqlite(const std::string& path);
-// Opens a database file that nothing changes any more, read-only and without
-// locking.
-SqliteDb OpenSqliteForReading(const std::string& path);
 void ExecuteSql(sqlite3* db, const std::string& sql);
 SqliteStatement PrepareSql(sqlite3* db, std::string_view sql);
 
