@@ -1,8 +1,12 @@
 #include "source/LoadedTableModule.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
 
 #include "source/SqliteDatabase.h"
@@ -48,6 +52,15 @@ class IntegerIndex {
       ++counts[key];
       keyOfRow[row] = key;
     }
+    // Each value on one row (a key column): the slot of a value holds its
+    // row itself, one array read per look-up instead of three.
+    unique_ = std::all_of(counts.begin(), counts.end(), [](uint32_t n) { return n == 1; });
+    if (unique_) {
+      for (size_t row = 0; row < keyOfRow.size(); ++row) {
+        if (keyOfRow[row] != kNoKey) KeySlot(column.integer(row)) = static_cast<uint32_t>(row);
+      }
+      return;
+    }
     starts_.assign(counts.size() + 1, 0);
     for (size_t k = 0; k < counts.size(); ++k) starts_[k + 1] = starts_[k] + counts[k];
     rows_.resize(starts_.back());
@@ -59,16 +72,17 @@ class IntegerIndex {
 
   // The rows holding value, as [first, last).
   std::pair<const uint32_t*, const uint32_t*> Find(int64_t value) const {
-    uint32_t key = kNoKey;
+    const uint32_t* slot = nullptr;
     if (dense_) {
       if (value >= lowest_ && value <= highest_) {
-        key = keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
+        slot = &keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
       }
     } else if (const auto entry = keys_.find(value); entry != keys_.end()) {
-      key = entry->second;
+      slot = &entry->second;
     }
-    if (key == kNoKey) return {nullptr, nullptr};
-    return {rows_.data() + starts_[key], rows_.data() + starts_[key + 1]};
+    if (slot == nullptr || *slot == kNoKey) return {nullptr, nullptr};
+    if (unique_) return {slot, slot + 1};
+    return {rows_.data() + starts_[*slot], rows_.data() + starts_[*slot + 1]};
   }
 
  private:
@@ -83,6 +97,7 @@ class IntegerIndex {
   int64_t lowest_ = 0;
   int64_t highest_ = 0;
   bool dense_ = false;
+  bool unique_ = false;                // then keys are rows
   std::vector<uint32_t> keyOfOffset_;  // dense: key of value lowest_ + offset
   std::unordered_map<int64_t, uint32_t> keys_;
   std::vector<uint32_t> starts_;
@@ -143,6 +158,50 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
 constexpr double kAssumedRows = 1'000'000;
 constexpr double kLookupRows = 10;
 
+// Whether SQLite gives a column so declared numeric affinity (its rules, in
+// their order): a comparison with it then reads a text that looks like a
+// number as that number.
+bool HasNumericAffinity(std::string_view declaredType) {
+  std::string upper(declaredType);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const auto has = [&](std::string_view part) { return upper.find(part) != std::string::npos; };
+  if (has("INT")) return true;
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return false;
+  if (has("BLOB") || upper.empty()) return false;
+  return true;  // REAL, FLOA, DOUB, or anything else: numeric
+}
+
+// The one integer a column of integers must hold to equal value in an SQLite
+// comparison with numeric affinity: an integer itself, a real with no
+// fraction within range, a text that reads as either. Nothing when no
+// integer can equal it (Null, a blob, other texts and reals).
+std::optional<int64_t> IntegerEqualTo(sqlite3_value* value) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      return sqlite3_value_int64(value);
+    case SQLITE_FLOAT: {
+      const double number = sqlite3_value_double(value);
+      // 2^63 is exactly representable; every integral double below it in
+      // magnitude converts exactly.
+      constexpr double kLimit = 9223372036854775808.0;
+      if (!(number >= -kLimit && number < kLimit) || std::trunc(number) != number) {
+        return std::nullopt;
+      }
+      return static_cast<int64_t>(number);
+    }
+    case SQLITE_TEXT: {
+      std::unique_ptr<sqlite3_value, decltype(&sqlite3_value_free)> copy(sqlite3_value_dup(value),
+                                                                         sqlite3_value_free);
+      if (!copy) return std::nullopt;
+      const int type = sqlite3_value_numeric_type(copy.get());
+      if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return std::nullopt;
+      return IntegerEqualTo(copy.get());
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   const LoadedTable& table = *VtabOf(vtab).table;
   for (int i = 0; i < info->nConstraint; ++i) {
@@ -152,9 +211,12 @@ int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
         !table.columns[static_cast<size_t>(constraint.iColumn)].onlyIntegers()) {
       continue;
     }
-    // SQLite checks the equality itself on every row handed back (omit
-    // stays 0), so the index only has to find a superset of the matches.
+    // The look-up finds exactly the rows SQLite's comparison would accept
+    // where the column compares as a number; elsewhere it finds a superset
+    // and SQLite checks each row.
     info->aConstraintUsage[i].argvIndex = 1;
+    info->aConstraintUsage[i].omit =
+        HasNumericAffinity(table.columns[static_cast<size_t>(constraint.iColumn)].declaredType());
     info->idxNum = constraint.iColumn;
     info->estimatedRows = static_cast<sqlite3_int64>(kLookupRows);
     info->estimatedCost = kLookupRows;
@@ -188,19 +250,15 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
   cursor.rows = nullptr;
   cursor.count = vtab.table->rows;
   if (idxNum < 0 || argc != 1) return SQLITE_OK;
-  switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER: {
-      const auto [first, last] = vtab.IndexOf(idxNum).Find(sqlite3_value_int64(argv[0]));
-      cursor.rows = first;
-      cursor.count = static_cast<size_t>(last - first);
-      return SQLITE_OK;
-    }
-    case SQLITE_NULL:  // equals nothing
-      cursor.count = 0;
-      return SQLITE_OK;
-    default:  // a value of another kind may still equal an integer: every row
-      return SQLITE_OK;
+  const std::optional<int64_t> wanted = IntegerEqualTo(argv[0]);
+  if (!wanted) {
+    cursor.count = 0;
+    return SQLITE_OK;
   }
+  const auto [first, last] = vtab.IndexOf(idxNum).Find(*wanted);
+  cursor.rows = first;
+  cursor.count = static_cast<size_t>(last - first);
+  return SQLITE_OK;
 }
 
 int Next(sqlite3_vtab_cursor* cursor) {
@@ -286,7 +344,7 @@ void DestroyTables(void* tables) { delete static_cast<LoadedTables*>(tables); }
 
 }  // namespace
 
-void AttachLoadedTables(sqlite3* db, LoadedTables tables) {
+void AttachLoadedTables(sqlite3* db, LoadedTables tables, std::optional<size_t> storedElsewhere) {
   auto owned = std::make_unique<LoadedTables>(std::move(tables));
   const LoadedTables& view = *owned;
   // On failure SQLite still calls the destructor, so ownership passes either way.
@@ -295,6 +353,7 @@ void AttachLoadedTables(sqlite3* db, LoadedTables tables) {
   if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db));
   std::string sql = "BEGIN;";
   for (size_t i = 0; i < view.size(); ++i) {
+    if (storedElsewhere == i) continue;
     sql += "CREATE VIRTUAL TABLE " + QuoteIdentifier(view[i].name) + " USING " + kModuleName + "(" +
            std::to_string(i) + ");";
   }

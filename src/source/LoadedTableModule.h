@@ -7,6 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
+#include <optional>
+
 #include "source/LoadedTables.h"
 
 namespace mdbtokvt {
@@ -14,7 +17,9 @@ namespace mdbtokvt {
 // Gives db the tables (the connection owns them from now on and frees them
 // when it closes) and creates one virtual table for each, under the table's
 // own name, with its columns' declared types (text columns carry the text
-// collation, which the caller registers). Raises SqliteError.
-void AttachLoadedTables(sqlite3* db, LoadedTables tables);
+// collation, which the caller registers), except for the table numbered
+// storedElsewhere, which the caller has stored itself. Raises SqliteError.
+void AttachLoadedTables(sqlite3* db, LoadedTables tables,
+                        std::optional<size_t> storedElsewhere = std::nullopt);
 
 }  // namespace mdbtokvt

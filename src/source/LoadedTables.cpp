@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::string_view kMagic{"MDBTOKVT-TABLES\x01", 16};
 constexpr size_t kLengthBytes = sizeof(uint32_t);
-constexpr uint8_t kLastKind = static_cast<uint8_t>(LoadedColumn::Kind::kBlob);
 
 [[noreturn]] void ThrowNotLoadedTables(const std::string& path, std::string_view what) {
   throw ConversionError(kErrSyntax, "The database engine cannot read the loaded tables in '" +
@@ -25,12 +24,23 @@ constexpr uint8_t kLastKind = static_cast<uint8_t>(LoadedColumn::Kind::kBlob);
 
 // ---- building ----
 
+void LoadedColumn::NoteKind(Kind kind) {
+  const auto value = static_cast<uint8_t>(kind);
+  if (soleKind_ == kNoRows) {
+    soleKind_ = value;
+  } else if (soleKind_ != value) {
+    soleKind_ = kMixedKinds;
+  }
+}
+
 void LoadedColumn::AppendNull() {
+  NoteKind(Kind::kNull);
   kinds_.push_back(static_cast<uint8_t>(Kind::kNull));
   slots_.push_back(0);
 }
 
 void LoadedColumn::AppendInteger(int64_t value) {
+  NoteKind(Kind::kInteger);
   kinds_.push_back(static_cast<uint8_t>(Kind::kInteger));
   slots_.push_back(static_cast<uint64_t>(value));
 }
@@ -38,6 +48,7 @@ void LoadedColumn::AppendInteger(int64_t value) {
 void LoadedColumn::AppendDouble(double value) {
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
+  NoteKind(Kind::kDouble);
   kinds_.push_back(static_cast<uint8_t>(Kind::kDouble));
   slots_.push_back(bits);
   onlyIntegers_ = false;
@@ -48,6 +59,7 @@ void LoadedColumn::AppendBlob(std::string_view bytes) { AppendBytes(Kind::kBlob,
 
 void LoadedColumn::AppendBytes(Kind kind, std::string_view bytes) {
   const auto length = static_cast<uint32_t>(bytes.size());
+  NoteKind(kind);
   kinds_.push_back(static_cast<uint8_t>(kind));
   slots_.push_back(arena_.size());
   arena_.append(reinterpret_cast<const char*>(&length), kLengthBytes);
@@ -169,7 +181,8 @@ class LoadedTablesFile {
     column.arena_ = TakeString(arenaSize);
     for (size_t row = 0; row < rows; ++row) {
       const uint8_t kind = column.kinds_[row];
-      if (kind > kLastKind) Fail("value kind");
+      if (kind > LoadedColumn::kLastKind) Fail("value kind");
+      column.NoteKind(static_cast<LoadedColumn::Kind>(kind));
       if (kind == static_cast<uint8_t>(LoadedColumn::Kind::kText) ||
           kind == static_cast<uint8_t>(LoadedColumn::Kind::kBlob)) {
         const uint64_t offset = column.slots_[row];

@@ -36,19 +36,30 @@ class LoadedColumn {
   void AppendBlob(std::string_view bytes);
   void Reserve(size_t rows);
 
-  Kind kind(size_t row) const { return static_cast<Kind>(kinds_[row]); }
+  // A column whose values are all of one kind answers without touching
+  // kinds_: look-ups in a join land on random rows, and each array read
+  // there is a cache miss.
+  Kind kind(size_t row) const {
+    return static_cast<Kind>(soleKind_ <= kLastKind ? soleKind_ : kinds_[row]);
+  }
   int64_t integer(size_t row) const { return static_cast<int64_t>(slots_[row]); }
   double number(size_t row) const;
   std::string_view bytes(size_t row) const;
 
  private:
   friend class LoadedTablesFile;
+  static constexpr uint8_t kLastKind = static_cast<uint8_t>(Kind::kBlob);
+  static constexpr uint8_t kNoRows = 0xFE;
+  static constexpr uint8_t kMixedKinds = 0xFF;
+
   void AppendBytes(Kind kind, std::string_view bytes);
+  void NoteKind(Kind kind);
 
   std::string name_;
   std::string declaredType_;
   bool holdsText_;
   bool onlyIntegers_ = true;
+  uint8_t soleKind_ = kNoRows;  // the kind of every value, or kNoRows / kMixedKinds
   std::vector<uint8_t> kinds_;
   std::vector<uint64_t> slots_;  // integer, double bits, or arena offset
   std::string arena_;            // per value: 4-byte length, then the bytes

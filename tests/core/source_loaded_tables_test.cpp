@@ -47,7 +47,14 @@ LoadedTables SampleTables() {
   mixed.columns[0].AppendNull();
   mixed.rows = 5;
   LoadedTable counted{"Counted", 3, {}};  // no column read, rows counted
-  return {std::move(numbers), std::move(mixed), std::move(counted)};
+  // Keys, one row each: close together (looked up in an array) and far apart.
+  LoadedTable ids{"Ids", 0, {}};
+  ids.columns.emplace_back("id", std::string(ColumnDefinition(MDB_LONGINT)), false);
+  LoadedTable far{"Far", 0, {}};
+  far.columns.emplace_back("f", std::string(ColumnDefinition(MDB_LONGINT)), false);
+  for (int id : {3, 1, 2, 7}) ids.columns[0].AppendInteger(id), ++ids.rows;
+  for (int f : {5, 1000000, -7, 2}) far.columns[0].AppendInteger(f), ++far.rows;
+  return {std::move(numbers), std::move(mixed), std::move(counted), std::move(ids), std::move(far)};
 }
 
 // Every row of sql as one line of text.
@@ -116,7 +123,18 @@ TEST(LoadedTables, QueriesAnswerAsOnStoredTables) {
         "SELECT k FROM Numbers WHERE k = 2.0", "SELECT k FROM Numbers WHERE k = '7'",
         "SELECT k FROM Numbers WHERE k = NULL", "SELECT k FROM Numbers WHERE k = 99",
         "SELECT count(*) FROM Counted", "SELECT count(*) FROM Counted, Numbers",
-        "SELECT amount FROM Numbers WHERE amount = 2"}) {
+        "SELECT amount FROM Numbers WHERE amount = 2",
+        // What an integer column equals: numbers without a fraction and texts
+        // that read as one; never other texts, fractions, blobs or Null.
+        "SELECT k FROM Numbers WHERE k = 2.5", "SELECT k FROM Numbers WHERE k = ' 7 '",
+        "SELECT k FROM Numbers WHERE k = '7x'", "SELECT k FROM Numbers WHERE k = '2.0'",
+        "SELECT k FROM Numbers WHERE k = x'07'", "SELECT k FROM Numbers WHERE k = -5.0",
+        "SELECT k FROM Numbers WHERE k = 9.3e18", "SELECT k FROM Numbers WHERE k = '1e0'",
+        "SELECT k, id FROM Numbers, Ids WHERE Ids.id = Numbers.k ORDER BY 1, 2",
+        "SELECT v, id FROM Mixed, Ids WHERE Ids.id = Mixed.v ORDER BY 1, 2",
+        "SELECT v, f FROM Mixed, Far WHERE Far.f = Mixed.v ORDER BY 1, 2",
+        "SELECT name, f FROM Numbers, Far WHERE Far.f = Numbers.name ORDER BY 1, 2",
+        "SELECT id FROM Ids WHERE id = 4", "SELECT f FROM Far WHERE f = 1000000.0"}) {
     EXPECT_EQ(Rows(loaded.get(), sql), Rows(stored.get(), sql)) << sql;
   }
   // Columns in the table's own order; Null text reads as the Null marker.
@@ -130,11 +148,13 @@ TEST(LoadedTables, FileRoundTripAndDamage) {
   std::ofstream(path).close();
   WriteLoadedTables(path, SampleTables());
   const LoadedTables back = ReadLoadedTables(path);
-  ASSERT_EQ(back.size(), 3u);
+  ASSERT_EQ(back.size(), 5u);
   EXPECT_EQ(back[0].rows, 6u);
   EXPECT_EQ(back[0].columns[1].bytes(4), "seven");
   EXPECT_EQ(back[0].columns[2].number(5), 1e300);
   EXPECT_EQ(back[1].columns[0].kind(3), LoadedColumn::Kind::kBlob);
+  EXPECT_EQ(back[1].columns[0].kind(4), LoadedColumn::Kind::kNull);
+  EXPECT_EQ(back[0].columns[2].kind(2), LoadedColumn::Kind::kDouble);
   EXPECT_TRUE(back[0].columns[0].onlyIntegers());
   EXPECT_FALSE(back[1].columns[0].onlyIntegers());
   EXPECT_EQ(back[2].rows, 3u);
