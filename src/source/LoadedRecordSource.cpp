@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "source/LoadedTableModule.h"
 #include "source/LoadedTables.h"
+#include "source/OrderedTable.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
 #include "source/SqliteRecordset.h"
@@ -35,7 +36,10 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
     // work; SQLite sorts its pieces in helper threads while the query runs.
     ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
     RegisterTextCollation(db.get(), codePage);
-    AttachLoadedTables(db.get(), std::move(tables));
+    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, tables);
+    if (ordered) StoreOrderedTable(db.get(), tables[ordered->table], ordered->column);
+    AttachLoadedTables(db.get(), std::move(tables),
+                       ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
     PreparedQuery query = PrepareQuery(db.get(), sql, {});
     return std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
   } catch (const SqliteError& e) {

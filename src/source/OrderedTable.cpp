@@ -1,0 +1,231 @@
+#include "source/OrderedTable.h"
+
+#include <string>
+#include <vector>
+
+#include "source/SqliteDatabase.h"
+#include "source/TextCollation.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+// Copying a table costs about a microsecond a row; a table larger than this
+// is left virtual, and the statement sorts all its rows.
+constexpr uint64_t kMostRowsToStore = 100'000;
+
+// Access names may not contain "!", so no table can be called this.
+constexpr const char* kIndexName = "\"mdbtokvt!order\"";
+
+struct Token {
+  enum class Kind { kWord, kName, kSymbol };
+  Kind kind;
+  std::string text;  // a quoted name without its quotes
+};
+
+bool IsWordByte(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '$' || c >= 0x80;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The statement as words, quoted names and single symbols; string literals
+// become the symbol "'" and comments are dropped. A statement with an
+// unterminated quote gives no tokens (SQLite will refuse it).
+std::vector<Token> Tokenize(std::string_view sql) {
+  std::vector<Token> tokens;
+  size_t i = 0;
+  bool unterminated = false;
+  auto quoted = [&](char close) {
+    std::string text;
+    for (++i; i < sql.size(); ++i) {
+      if (sql[i] != close) {
+        text.push_back(sql[i]);
+      } else if (close != ']' && i + 1 < sql.size() && sql[i + 1] == close) {
+        text.push_back(close);
+        ++i;
+      } else {
+        ++i;
+        return text;
+      }
+    }
+    unterminated = true;
+    return text;
+  };
+  while (i < sql.size()) {
+    const auto c = static_cast<unsigned char>(sql[i]);
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+      ++i;
+    } else if (sql.substr(i, 2) == "--") {
+      i = std::min(sql.size(), sql.find('\n', i));
+    } else if (sql.substr(i, 2) == "/*") {
+      const size_t end = sql.find("*/", i + 2);
+      i = end == std::string_view::npos ? sql.size() : end + 2;
+    } else if (c == '"' || c == '`') {
+      tokens.push_back({Token::Kind::kName, quoted(static_cast<char>(c))});
+    } else if (c == '[') {
+      tokens.push_back({Token::Kind::kName, quoted(']')});
+    } else if (c == '\'') {
+      quoted('\'');
+      tokens.push_back({Token::Kind::kSymbol, "'"});
+    } else if (IsWordByte(c)) {
+      const size_t start = i;
+      while (i < sql.size() && IsWordByte(static_cast<unsigned char>(sql[i]))) ++i;
+      tokens.push_back({Token::Kind::kWord, std::string(sql.substr(start, i - start))});
+    } else {
+      tokens.push_back({Token::Kind::kSymbol, std::string(1, sql[i])});
+      ++i;
+    }
+  }
+  if (unterminated) tokens.clear();
+  return tokens;
+}
+
+bool IsWord(const std::vector<Token>& tokens, size_t i, std::string_view word) {
+  return i < tokens.size() && tokens[i].kind == Token::Kind::kWord &&
+         SameName(tokens[i].text, word);
+}
+
+bool IsSymbol(const std::vector<Token>& tokens, size_t i, std::string_view symbol) {
+  return i < tokens.size() && tokens[i].kind == Token::Kind::kSymbol && tokens[i].text == symbol;
+}
+
+bool IsName(const std::vector<Token>& tokens, size_t i) {
+  if (i >= tokens.size()) return false;
+  const Token& token = tokens[i];
+  if (token.kind == Token::Kind::kName) return true;
+  // A word starting with a digit is a number: ORDER BY 1 names a result column.
+  return token.kind == Token::Kind::kWord && !(token.text[0] >= '0' && token.text[0] <= '9');
+}
+
+struct ColumnReference {
+  std::string table;  // empty when not qualified
+  std::string column;
+};
+
+// The first term of the last ORDER BY outside parentheses, when it is a
+// plain column reference.
+std::optional<ColumnReference> LeadingOrderTerm(std::string_view sql) {
+  const std::vector<Token> tokens = Tokenize(sql);
+  std::optional<size_t> start;
+  int depth = 0;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (IsSymbol(tokens, i, "(")) ++depth;
+    if (IsSymbol(tokens, i, ")")) --depth;
+    if (depth == 0 && IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) start = i + 2;
+  }
+  if (!start || !IsName(tokens, *start)) return std::nullopt;
+  size_t i = *start;
+  ColumnReference reference{"", tokens[i].text};
+  if (IsSymbol(tokens, i + 1, ".")) {
+    if (!IsName(tokens, i + 2)) return std::nullopt;
+    reference = {tokens[i].text, tokens[i + 2].text};
+    i += 2;
+  }
+  const size_t next = i + 1;
+  const bool ends = next == tokens.size() || IsSymbol(tokens, next, ",") ||
+                    IsSymbol(tokens, next, ";") || IsWord(tokens, next, "ASC") ||
+                    IsWord(tokens, next, "DESC");
+  if (!ends) return std::nullopt;
+  return reference;
+}
+
+}  // namespace
+
+std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
+                                                    const LoadedTables& tables) {
+  const std::optional<ColumnReference> term = LeadingOrderTerm(sql);
+  if (!term) return std::nullopt;
+  std::optional<OrderedColumn> found;
+  for (size_t t = 0; t < tables.size(); ++t) {
+    if (!term->table.empty() && !SameName(term->table, tables[t].name)) continue;
+    const auto& columns = tables[t].columns;
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (!SameName(columns[c].name(), term->column)) continue;
+      if (found) return std::nullopt;  // ambiguous: SQLite will refuse it anyway
+      found = OrderedColumn{t, c};
+    }
+  }
+  if (!found || tables[found->table].rows > kMostRowsToStore) return std::nullopt;
+  return found;
+}
+
+void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column) {
+  const auto& columns = table.columns;
+  std::string definitions;
+  std::string parameters;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (c > 0) {
+      definitions += ", ";
+      parameters += ", ";
+    }
+    definitions += QuoteIdentifier(columns[c].name()) + ' ' + columns[c].declaredType();
+    parameters += '?';
+  }
+  const std::string name = QuoteIdentifier(table.name);
+  ExecuteSql(db, "CREATE TABLE " + name + "(" + definitions + ")");
+
+  ExecuteSql(db, "BEGIN");
+  SqliteStatement insert = PrepareSql(db, "INSERT INTO " + name + " VALUES(" + parameters + ")");
+  sqlite3_stmt* statement = insert.get();
+  for (uint64_t row = 0; row < table.rows; ++row) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const LoadedColumn& values = columns[c];
+      const int slot = static_cast<int>(c) + 1;
+      // The same values the virtual tables hand SQLite.
+      switch (values.kind(row)) {
+        case LoadedColumn::Kind::kNull:
+          if (values.holdsText()) {
+            sqlite3_bind_text(statement, slot, kNullTextMarker.data(),
+                              static_cast<int>(kNullTextMarker.size()), SQLITE_STATIC);
+          } else {
+            sqlite3_bind_null(statement, slot);
+          }
+          break;
+        case LoadedColumn::Kind::kInteger:
+          sqlite3_bind_int64(statement, slot, values.integer(row));
+          break;
+        case LoadedColumn::Kind::kDouble:
+          sqlite3_bind_double(statement, slot, values.number(row));
+          break;
+        case LoadedColumn::Kind::kText: {
+          const std::string_view text = values.bytes(row);
+          sqlite3_bind_text(statement, slot, text.data(), static_cast<int>(text.size()),
+                            SQLITE_STATIC);
+          break;
+        }
+        case LoadedColumn::Kind::kBlob: {
+          const std::string_view bytes = values.bytes(row);
+          sqlite3_bind_blob(statement, slot, bytes.data(), static_cast<int>(bytes.size()),
+                            SQLITE_STATIC);
+          break;
+        }
+      }
+    }
+    if (sqlite3_step(statement) != SQLITE_DONE) throw SqliteError(sqlite3_errmsg(db));
+    sqlite3_reset(statement);
+  }
+  insert.reset();
+  ExecuteSql(db, "COMMIT");
+
+  std::string indexed = QuoteIdentifier(columns[column].name());
+  for (size_t c = 0; c < columns.size(); ++c) {
+    if (c != column) indexed += ", " + QuoteIdentifier(columns[c].name());
+  }
+  ExecuteSql(db, std::string("CREATE INDEX ") + kIndexName + " ON " + name + "(" + indexed + ")");
+  // Without its size SQLite takes the table for a large one and scans
+  // another table first, which gives up the order.
+  ExecuteSql(db, "ANALYZE " + name);
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,148 @@
+// The table an ORDER BY sorts by first, stored by SQLite with an index so
+// that it sorts only runs of rows: which table and column the statement's
+// text names, and that the rows come out exactly as with virtual tables only.
+#include <gtest/gtest.h>
+#include <mdbtools.h>
+
+#include "source/CodePage.h"
+#include "source/LoadedTableModule.h"
+#include "source/OrderedTable.h"
+#include "source/SqliteDatabase.h"
+#include "source/SqliteSchema.h"
+#include "source/TextCollation.h"
+
+namespace mdbtokvt {
+namespace {
+
+LoadedColumn Column(const char* name, int type) {
+  return LoadedColumn(name, std::string(ColumnDefinition(type)), IsTextColumn(type));
+}
+
+// GROUPS, USERS and GROUPUSER as the group query reads them; names differ in
+// case only, and one group and one user have a Null name.
+LoadedTables GroupTables() {
+  LoadedTable groups{"GROUPS", 0, {}};
+  groups.columns.push_back(Column("GRSEQUENCE", MDB_LONGINT));
+  groups.columns.push_back(Column("GroupName", MDB_TEXT));
+  const std::vector<std::pair<int, const char*>> groupRows = {
+      {1, "night"}, {2, "Day"}, {3, nullptr}, {4, "NIGHTS"}, {5, "day "}, {6, "\xC9t\xE9"}};
+  for (const auto& [k, name] : groupRows) {
+    groups.columns[0].AppendInteger(k);
+    name ? groups.columns[1].AppendText(name) : groups.columns[1].AppendNull();
+    ++groups.rows;
+  }
+  LoadedTable users{"USERS", 0, {}};
+  users.columns.push_back(Column("USEQUENCE", MDB_LONGINT));
+  users.columns.push_back(Column("UserName", MDB_TEXT));
+  const std::vector<std::pair<int, const char*>> userRows = {
+      {10, "zed"}, {11, "Amy"}, {12, "bob"}, {13, nullptr}, {14, "AMY2"}, {15, "\xE9mile"}};
+  for (const auto& [k, name] : userRows) {
+    users.columns[0].AppendInteger(k);
+    name ? users.columns[1].AppendText(name) : users.columns[1].AppendNull();
+    ++users.rows;
+  }
+  LoadedTable members{"GROUPUSER", 0, {}};
+  members.columns.push_back(Column("GUGROUPSEQUENCE", MDB_LONGINT));
+  members.columns.push_back(Column("GUUSERSEQUENCE", MDB_LONGINT));
+  const std::vector<std::pair<int, int>> memberRows = {{1, 10}, {1, 11}, {2, 12}, {4, 14}, {4, 11},
+                                                       {3, 12}, {5, 15}, {6, 13}, {2, 10}, {9, 11}};
+  for (const auto& [g, u] : memberRows) {
+    members.columns[0].AppendInteger(g);
+    members.columns[1].AppendInteger(u);
+    ++members.rows;
+  }
+  return {std::move(groups), std::move(users), std::move(members)};
+}
+
+constexpr const char* kGroupQuery =
+    "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE  ORDER BY GROUPNAME, USERNAME";
+
+std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
+  SqliteStatement statement = PrepareSql(db, sql);
+  std::vector<std::string> rows;
+  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+    std::string row;
+    for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
+      const auto* text = sqlite3_column_text(statement.get(), i);
+      row += std::string(text ? reinterpret_cast<const char*>(text) : "<null>") + "|";
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// sql's rows with the tables served as the record sources serve them.
+std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
+  SqliteDb db = OpenSqlite(":memory:");
+  RegisterTextCollation(db.get(), CodePage::Load("WINDOWS-1252"));
+  LoadedTables tables = GroupTables();
+  std::optional<OrderedColumn> ordered;
+  if (storeOrdered) {
+    ordered = FindLeadingOrderColumn(sql, tables);
+    EXPECT_TRUE(ordered.has_value()) << sql;
+    if (ordered) StoreOrderedTable(db.get(), tables[ordered->table], ordered->column);
+  }
+  AttachLoadedTables(db.get(), std::move(tables),
+                     ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
+  return Rows(db.get(), sql);
+}
+
+TEST(OrderedTable, LeadingOrderColumnFromTheStatement) {
+  const LoadedTables tables = GroupTables();
+  auto found = [&](std::string_view sql) -> std::string {
+    const auto column = FindLeadingOrderColumn(sql, tables);
+    if (!column) return "-";
+    return tables[column->table].name + "." + tables[column->table].columns[column->column].name();
+  };
+  EXPECT_EQ(found(kGroupQuery), "GROUPS.GroupName");
+  EXPECT_EQ(found("SELECT * FROM USERS order by username desc, 1"), "USERS.UserName");
+  EXPECT_EQ(found("SELECT * FROM USERS, GROUPUSER ORDER BY [users].\"USEQUENCE\""),
+            "USERS.USEQUENCE");
+  EXPECT_EQ(found("SELECT * FROM GROUPS ORDER BY `GroupName`;"), "GROUPS.GroupName");
+  // The last ORDER BY outside parentheses counts; comments and strings do not.
+  EXPECT_EQ(found("SELECT * FROM (SELECT * FROM USERS ORDER BY UserName) ORDER BY GroupName"),
+            "GROUPS.GroupName");
+  EXPECT_EQ(found("SELECT 'ORDER BY UserName' FROM USERS -- ORDER BY UserName"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS /* ORDER BY UserName */"), "-");
+  // Not a plain reference to exactly one loaded column: no hint.
+  EXPECT_EQ(found("SELECT * FROM GROUPS, USERS ORDER BY 2"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY UserName COLLATE BINARY"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY upper(UserName)"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY Missing"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS u ORDER BY u.UserName"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY"), "-");
+  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY \"UserName"), "-");
+}
+
+TEST(OrderedTable, LargeTablesStayVirtual) {
+  LoadedTables tables = GroupTables();
+  for (int i = 0; i < 100'001; ++i) {
+    tables[0].columns[0].AppendInteger(100 + i);
+    tables[0].columns[1].AppendText("g");
+  }
+  tables[0].rows += 100'001;
+  EXPECT_FALSE(FindLeadingOrderColumn(kGroupQuery, tables).has_value());
+}
+
+TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
+  for (const std::string& sql :
+       {std::string(kGroupQuery),
+        std::string("SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER WHERE "
+                    "GRSEQUENCE = GUGROUPSEQUENCE AND USEQUENCE = GUUSERSEQUENCE "
+                    "ORDER BY GROUPNAME DESC, USERNAME DESC"),
+        std::string("SELECT USERNAME, count(*) FROM USERS, GROUPUSER WHERE "
+                    "USEQUENCE = GUUSERSEQUENCE GROUP BY USERNAME ORDER BY USERNAME")}) {
+    const std::vector<std::string> plain = RowsOf(sql, false);
+    EXPECT_EQ(RowsOf(sql, true), plain) << sql;
+    EXPECT_FALSE(plain.empty()) << sql;
+  }
+  EXPECT_EQ(
+      RowsOf(kGroupQuery, true),
+      (std::vector<std::string>{"|bob|", "Day|bob|", "Day|zed|", "day |\xE9mile|", "night|Amy|",
+                                "night|zed|", "NIGHTS|Amy|", "NIGHTS|AMY2|", "\xC9t\xE9||"}));
+}
+
+}  // namespace
+}  // namespace mdbtokvt
