@@ -1,5 +1,7 @@
 #include "source/SqliteRecordset.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 
 #include "common/Error.h"
@@ -9,6 +11,11 @@
 namespace mdbtokvt {
 
 namespace {
+
+// Rows per batch, and batches the reading thread may run ahead of the walk:
+// enough to even out the two sides, little enough to stay a few hundred KB.
+constexpr size_t kRowsPerBatch = 512;
+constexpr size_t kMostBatchesAhead = 4;
 
 [[noreturn]] void ThrowNoCurrentRecord() { throw ConversionError(3021, "No current record."); }
 
@@ -23,25 +30,111 @@ SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement)
     names_.emplace_back(name != nullptr ? name : "");
     booleanColumns_.push_back(declared != nullptr && kBooleanType == declared);
   }
-  Step();
+  StartReading();
+  try {
+    Step();
+  } catch (...) {
+    StopReading();
+    throw;
+  }
   empty_ = atEnd_;
 }
 
+SqliteRecordset::~SqliteRecordset() { StopReading(); }
+
+void SqliteRecordset::StartReading() {
+  stop_ = false;
+  ready_.clear();
+  current_ = Batch{};
+  nextRow_ = 0;
+  reader_ = std::thread([this] {
+#ifdef __linux__
+    pthread_setname_np(pthread_self(), "mdbtokvt-rows");  // for profilers and debuggers
+#endif
+    ReadBatches();
+  });
+}
+
+void SqliteRecordset::StopReading() {
+  if (!reader_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  drained_.notify_all();
+  // Ends a long step (a sort) at once; the flag clears when the statement
+  // is reset or finalized.
+  sqlite3_interrupt(db_.get());
+  reader_.join();
+}
+
+void SqliteRecordset::ReadBatches() {
+  // The first row alone, so the walk can start as soon as it is there.
+  size_t rows = 1;
+  for (;;) {
+    Batch batch = ReadBatch(rows);
+    rows = kRowsPerBatch;
+    const bool last = batch.last;
+    {
+      std::unique_lock lock(mutex_);
+      drained_.wait(lock, [&] { return stop_ || ready_.size() < kMostBatchesAhead; });
+      if (stop_) return;
+      ready_.push_back(std::move(batch));
+    }
+    filled_.notify_one();
+    if (last) return;
+  }
+}
+
+SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
+  Batch batch;
+  const size_t columns = names_.size();
+  try {
+    batch.values.reserve(rows * columns);
+    while (batch.rows < rows) {
+      const int rc = sqlite3_step(statement_.get());
+      if (rc == SQLITE_DONE) {
+        batch.last = true;
+        break;
+      }
+      if (rc != SQLITE_ROW) {
+        throw ConversionError(kErrSyntax,
+                              std::string("The database engine cannot run the query: ") +
+                                  sqlite3_errmsg(db_.get()) + ".");
+      }
+      for (size_t i = 0; i < columns; ++i) {
+        batch.values.push_back(ColumnValue(static_cast<int>(i)));
+      }
+      ++batch.rows;
+    }
+  } catch (...) {
+    batch.failure = std::current_exception();
+    batch.last = true;
+  }
+  return batch;
+}
+
 void SqliteRecordset::Step() {
-  const int rc = sqlite3_step(statement_.get());
-  if (rc == SQLITE_DONE) {
-    atEnd_ = true;
-    row_.clear();
-    return;
+  while (nextRow_ >= current_.rows) {
+    if (current_.failure) std::rethrow_exception(current_.failure);
+    if (current_.last) {
+      atEnd_ = true;
+      row_ = nullptr;
+      return;
+    }
+    {
+      std::unique_lock lock(mutex_);
+      filled_.wait(lock, [&] { return !ready_.empty(); });
+      current_ = std::move(ready_.front());
+      ready_.pop_front();
+    }
+    drained_.notify_one();
+    nextRow_ = 0;
   }
-  if (rc != SQLITE_ROW) {
-    throw ConversionError(kErrSyntax, std::string("The database engine cannot run the query: ") +
-                                          sqlite3_errmsg(db_.get()) + ".");
-  }
+  row_ = current_.values.data() + nextRow_ * names_.size();
+  ++nextRow_;
   ++position_;
   rowsSeen_ = std::max(rowsSeen_, position_ + 1);
-  row_.resize(names_.size());
-  for (size_t i = 0; i < names_.size(); ++i) row_[i] = ColumnValue(static_cast<int>(i));
 }
 
 Value SqliteRecordset::ColumnValue(int index) const {
@@ -69,9 +162,11 @@ Value SqliteRecordset::ColumnValue(int index) const {
 void SqliteRecordset::MoveFirst() {
   if (empty_) ThrowNoCurrentRecord();
   if (position_ == 0) return;
+  StopReading();
   sqlite3_reset(statement_.get());
   atEnd_ = false;
   position_ = -1;
+  StartReading();
   Step();
 }
 
@@ -89,7 +184,7 @@ int SqliteRecordset::FieldIndex(std::string_view name) const {
 
 const Value& SqliteRecordset::FieldValue(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= names_.size()) ThrowItemNotFound();
-  if (atEnd_) ThrowNoCurrentRecord();
+  if (atEnd_ || row_ == nullptr) ThrowNoCurrentRecord();
   return row_[static_cast<size_t>(index)];
 }
 
