@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "names/NameSet.h"
 #include "names/NameTable.h"
 #include "run/ConversionReport.h"
 
@@ -37,8 +38,8 @@ struct ConversionContext {
   // Facts of the latest conversion; cleared when a conversion starts.
   ConversionReport report;
   // Names written in the latest conversion, for the dangling-name checks.
-  std::unordered_set<std::string> writtenServices;
-  std::unordered_set<std::string> writtenReceivers;
+  NameSet writtenServices;
+  NameSet writtenReceivers;
   // Keys (table file + NUL + long name) of the shortenings already reported.
   std::unordered_set<std::string> reportedShortenings;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "names/NameSet.h"
 #include "names/NameTable.h"
 
 namespace mdbtokvt {
@@ -62,6 +63,37 @@ TEST(ShortenName, OverflowOfNamesUnderOnePrefix) {
   }
   // Names already numbered still resolve.
   EXPECT_EQ(table.ShortenName(P + "1#####"), P + "(1)");
+}
+
+TEST(NameSet, HoldsExactlyWhatWasInserted) {
+  NameSet set;
+  EXPECT_FALSE(set.contains("Amy"));
+  EXPECT_TRUE(set.insert("Amy"));
+  EXPECT_FALSE(set.insert("Amy"));
+  EXPECT_TRUE(set.contains("Amy"));
+  EXPECT_FALSE(set.contains("amy"));
+  EXPECT_FALSE(set.contains("Amy "));
+  EXPECT_FALSE(set.contains(""));
+  EXPECT_TRUE(set.insert(""));
+  EXPECT_TRUE(set.contains(""));
+  // Names of 32 bytes sit in their slots; longer ones are kept apart.
+  const std::string slotSized(32, 'x');
+  const std::string longer = slotSized + "y";
+  EXPECT_TRUE(set.insert(slotSized));
+  EXPECT_TRUE(set.insert(longer));
+  EXPECT_TRUE(set.contains(slotSized) && set.contains(longer));
+  EXPECT_FALSE(set.contains(slotSized + "z"));
+  EXPECT_EQ(set.size(), 4u);
+  // Growing keeps every name; names with a NUL or bytes above 127 too.
+  for (int i = 0; i < 20000; ++i) set.insert("Receiver " + std::to_string(i) + '\0' + "\xE9");
+  for (int i = 0; i < 20000; i += 997) {
+    EXPECT_TRUE(set.contains("Receiver " + std::to_string(i) + '\0' + "\xE9")) << i;
+    EXPECT_FALSE(set.contains("Receiver " + std::to_string(i))) << i;
+  }
+  EXPECT_EQ(set.size(), 20004u);
+  set.clear();
+  EXPECT_FALSE(set.contains("Amy") || set.contains(longer));
+  EXPECT_EQ(set.size(), 0u);
 }
 
 }  // namespace
