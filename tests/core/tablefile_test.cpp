@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "tablefile/OutputStream.h"
 #include "tablefile/WriteBin.h"
 #include "tablefile/WriteKVT.h"
 
@@ -79,6 +83,33 @@ TEST(TableFileWriter, BytesAbove127AndWidthBelowOne) {
     FAIL() << "width 0 accepted";
   } catch (const ConversionError& e) {
     EXPECT_EQ(e.number(), kErrInvalidArgument);
+  }
+}
+
+// A file large enough to be made durable piece by piece while it is written:
+// every byte arrives, and patching its start afterwards still works.
+TEST(FileStream, LargeFileWrittenWhole) {
+  test::TempFolder folder;
+  const std::string path = (folder.path() / "large").string();
+  auto stream = CreateFileStream(path);
+  std::vector<uint8_t> block(1 << 20);
+  constexpr int kBlocks = 40;
+  for (int i = 0; i < kBlocks; ++i) {
+    std::fill(block.begin(), block.end(), static_cast<uint8_t>(i));
+    stream->Append(block.data(), block.size());
+  }
+  const uint8_t patch[] = {0xAB, 0xCD};
+  stream->Overwrite(0, patch, sizeof patch);
+  stream->Close();
+  ASSERT_EQ(std::filesystem::file_size(path), uint64_t{kBlocks} << 20);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes(uint64_t{kBlocks} << 20);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 0xAB);
+  EXPECT_EQ(static_cast<uint8_t>(bytes[1]), 0xCD);
+  EXPECT_EQ(bytes[2], 0);
+  for (int i = 1; i < kBlocks; ++i) {
+    EXPECT_EQ(bytes[(static_cast<size_t>(i) << 20) + 12345], static_cast<char>(i)) << i;
   }
 }
 
