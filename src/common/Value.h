@@ -30,6 +30,16 @@ class Value {
   const std::string& text() const { return std::get<3>(storage_); }
   bool boolean() const { return std::get<4>(storage_); }
 
+  // Makes this value the text, reusing the buffer of a text held before:
+  // values refilled row after row then allocate nothing once warm.
+  void AssignText(std::string_view text) {
+    if (auto* held = std::get_if<3>(&storage_)) {
+      held->assign(text);
+    } else {
+      storage_.emplace<3>(text);
+    }
+  }
+
   bool operator==(const Value&) const = default;
 
  private:

@@ -88,9 +88,17 @@ void SqliteRecordset::ReadBatches() {
 
 SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
   Batch batch;
+  {
+    std::lock_guard lock(mutex_);
+    if (!spare_.empty()) {
+      batch = std::move(spare_.back());
+      spare_.pop_back();
+      batch.rows = 0;
+    }
+  }
   const size_t columns = names_.size();
   try {
-    batch.values.reserve(rows * columns);
+    if (batch.values.size() < rows * columns) batch.values.resize(rows * columns);
     while (batch.rows < rows) {
       const int rc = sqlite3_step(statement_.get());
       if (rc == SQLITE_DONE) {
@@ -102,9 +110,8 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
                               std::string("The database engine cannot run the query: ") +
                                   sqlite3_errmsg(db_.get()) + ".");
       }
-      for (size_t i = 0; i < columns; ++i) {
-        batch.values.push_back(ColumnValue(static_cast<int>(i)));
-      }
+      Value* row = batch.values.data() + batch.rows * columns;
+      for (size_t i = 0; i < columns; ++i) ReadColumn(static_cast<int>(i), row[i]);
       ++batch.rows;
     }
   } catch (...) {
@@ -125,6 +132,11 @@ void SqliteRecordset::Step() {
     {
       std::unique_lock lock(mutex_);
       filled_.wait(lock, [&] { return !ready_.empty(); });
+      // The batch walked through goes back to the reading thread, which
+      // refills its values in place.
+      if (current_.rows > 0 && spare_.size() < kMostBatchesAhead) {
+        spare_.push_back(std::move(current_));
+      }
       current_ = std::move(ready_.front());
       ready_.pop_front();
     }
@@ -137,25 +149,30 @@ void SqliteRecordset::Step() {
   rowsSeen_ = std::max(rowsSeen_, position_ + 1);
 }
 
-Value SqliteRecordset::ColumnValue(int index) const {
+void SqliteRecordset::ReadColumn(int index, Value& into) const {
   sqlite3_stmt* s = statement_.get();
   switch (sqlite3_column_type(s, index)) {
     case SQLITE_INTEGER: {
       const int64_t value = sqlite3_column_int64(s, index);
-      return booleanColumns_[index] ? Value::Boolean(value != 0) : Value::Integer(value);
+      into = booleanColumns_[index] ? Value::Boolean(value != 0) : Value::Integer(value);
+      return;
     }
     case SQLITE_FLOAT:
-      return Value::Double(sqlite3_column_double(s, index));
+      into = Value::Double(sqlite3_column_double(s, index));
+      return;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
       const void* data = sqlite3_column_blob(s, index);
       const int size = sqlite3_column_bytes(s, index);
-      if (IsNullTextMarker(data, size)) return Value::Null();
-      return Value::Text(size > 0 ? std::string(static_cast<const char*>(data), size)
-                                  : std::string());
+      if (IsNullTextMarker(data, size)) {
+        into = Value::Null();
+      } else {
+        into.AssignText({static_cast<const char*>(data), static_cast<size_t>(size > 0 ? size : 0)});
+      }
+      return;
     }
     default:
-      return Value::Null();
+      into = Value::Null();
   }
 }
 

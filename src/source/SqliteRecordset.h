@@ -52,7 +52,9 @@ class SqliteRecordset final : public Recordset {
   void ReadBatches();
   // Up to rows rows, fewer at the end or on a failure.
   Batch ReadBatch(size_t rows);
-  Value ColumnValue(int index) const;
+  // The current statement row's value in column index, into a value of a
+  // batch (whose text buffer it reuses).
+  void ReadColumn(int index, Value& into) const;
   void StartReading();
   void StopReading();
   // Makes the next row current; fills row_ or sets atEnd_.
@@ -77,6 +79,7 @@ class SqliteRecordset final : public Recordset {
   std::condition_variable filled_;   // a batch was queued
   std::condition_variable drained_;  // a batch was taken, or stop_ set
   std::deque<Batch> ready_;
+  std::vector<Batch> spare_;  // walked through, to be refilled
   bool stop_ = false;
   std::thread reader_;
 };
