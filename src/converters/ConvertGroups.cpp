@@ -17,19 +17,37 @@ constexpr std::string_view kTable = "GROUPTAB.KVT";
 
 struct CurrentGroup {
   std::string name;
-  std::vector<std::string> members;  // filled slots, in row order
-  int32_t sourceMembers = 0;         // rows seen for this group, kept or not
+  // The first memberCount are this group's filled slots, in row order; the
+  // strings after them are kept for their buffers, which the next groups'
+  // members reuse.
+  std::vector<std::string> members;
+  size_t memberCount = 0;
+  int32_t sourceMembers = 0;  // rows seen for this group, kept or not
 };
+
+// The text of a member name to store, as ShortenAndNote(TextOf(...)) gives
+// it, written into stored (reusing its buffer).
+void StoreMemberName(ConversionContext& context, const Value& value, int32_t row,
+                     std::string_view column, std::string& stored) {
+  // A text that needs no shortening is stored as it is, with nothing to note.
+  if (value.kind() == Value::Kind::kText && value.text().size() <= NameTable::kMaxLength) {
+    stored.assign(value.text());
+    return;
+  }
+  stored = ShortenAndNote(context, context.receiverNames, kTable,
+                          TextOf(context, value, kTable, row, column));
+}
 
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
                        int16_t slots) {
-  const auto memberCount = static_cast<int16_t>(group.members.size());
+  const auto memberCount = static_cast<int16_t>(group.memberCount);
   WriteKVTGroup(context.reportFatal, file, kSchemaMajor, kSchemaMinor, kSchemaPatch, group.name,
                 group.members, memberCount, slots);
   if (group.sourceMembers > memberCount) {
     context.report.truncatedGroups.push_back({group.name, group.sourceMembers, memberCount});
   }
-  for (const auto& member : group.members) {
+  for (size_t i = 0; i < group.memberCount; ++i) {
+    const std::string& member = group.members[i];
     if (!context.writtenReceivers.contains(member)) {
       context.report.unknownMembers.push_back({std::string(kTable), group.name, member});
     }
@@ -49,25 +67,35 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
   int32_t groupCount = 1;
   int32_t row = 0;
   CurrentGroup current;
-  current.members.reserve(static_cast<size_t>(slots));
+  current.members.resize(static_cast<size_t>(slots));
   current.name = context.groupNames.ShortenName(ValueAsText(groupColumn.Read(recordset)));
+  // The group text of the row before, when it was a text: a row with the
+  // same text belongs to the same group (shortening gives the same name).
+  std::string previousText;
+  bool previousWasText = false;
   while (!recordset.Eof()) {
     ++row;
-    std::string name = ShortenAndNote(
-        context, context.groupNames, kTable,
-        TextOf(context, groupColumn.Read(recordset), kTable, row, groupColumn.name()));
-    if (name != current.name) {
-      WriteCurrentGroup(context, file, current, slots);
-      ++groupCount;
-      current.members.clear();
-      current.sourceMembers = 0;
-      current.name = std::move(name);
+    const Value& groupValue = groupColumn.Read(recordset);
+    const bool isText = groupValue.kind() == Value::Kind::kText;
+    if (!(isText && previousWasText && groupValue.text() == previousText)) {
+      std::string name =
+          ShortenAndNote(context, context.groupNames, kTable,
+                         TextOf(context, groupValue, kTable, row, groupColumn.name()));
+      previousWasText = isText;
+      if (isText) previousText.assign(groupValue.text());
+      if (name != current.name) {
+        WriteCurrentGroup(context, file, current, slots);
+        ++groupCount;
+        current.memberCount = 0;
+        current.sourceMembers = 0;
+        current.name = std::move(name);
+      }
     }
     ++current.sourceMembers;
-    if (current.members.size() < static_cast<size_t>(slots)) {
-      current.members.push_back(ShortenAndNote(
-          context, context.receiverNames, kTable,
-          TextOf(context, memberColumn.Read(recordset), kTable, row, memberColumn.name())));
+    if (current.memberCount < static_cast<size_t>(slots)) {
+      StoreMemberName(context, memberColumn.Read(recordset), row, memberColumn.name(),
+                      current.members[current.memberCount]);
+      ++current.memberCount;
     }
     recordset.MoveNext();
   }
