@@ -36,13 +36,15 @@ printf '%-18s %-10s %9s %7s %12s %9s\n' database job median ratio rows/s peak-MB
 for db in "${databases[@]}"; do
   rows=0
   for t in "${tables[@]}"; do rows=$((rows + $(mdb-count "$db" "$t"))); done
-  out="$work/out"; mkdir -p "$out"
+  # Each edition converts into a folder of its own, so every run replaces
+  # its own previous output, as a user converting again would.
+  mkdir -p "$work/out0" "$work/out1"
   jobs=(export edition0 edition1)
   run_job() {
     case "$1" in
       export) measure bash -c "for t in $tables_list; do mdb-export '$db' \$t; done" ;;
-      edition0) measure "$cli" convert "$db" "$out" --edition 0 ;;
-      edition1) measure "$cli" convert "$db" "$out" --edition 1 ;;
+      edition0) measure "$cli" convert "$db" "$work/out0" --edition 0 ;;
+      edition1) measure "$cli" convert "$db" "$work/out1" --edition 1 ;;
     esac
   }
   for j in "${jobs[@]}"; do run_job "$j" > /dev/null; done  # warm-up
