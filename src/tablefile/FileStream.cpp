@@ -25,7 +25,7 @@ bool IgnoredSyncError(int err) { return err == EINVAL || err == EROFS; }
 // waits for its last piece only, instead of a third of a second at the end.
 class BackgroundSync {
  public:
-  explicit BackgroundSync(const int& fd) : fd_(fd) {}
+  explicit BackgroundSync(int fd) : fd_(fd) {}
   ~BackgroundSync() { Finish(); }
   BackgroundSync(const BackgroundSync&) = delete;
   BackgroundSync& operator=(const BackgroundSync&) = delete;
@@ -74,7 +74,7 @@ class BackgroundSync {
     }
   }
 
-  const int& fd_;
+  const int fd_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool requested_ = false;
@@ -109,10 +109,10 @@ class FileStream final : public OutputStream {
 
   void Close() override {
     if (fd_ < 0) return;
-    const int fd = fd_;
-    fd_ = -1;
     // A failure the background syncs saw is not reported again by fsync.
     int err = sync_.Finish();
+    const int fd = fd_;
+    fd_ = -1;
     if (err == 0 && ::fsync(fd) != 0 && !IgnoredSyncError(errno)) err = errno;
     if (err != 0) {
       ::close(fd);
