@@ -32,8 +32,8 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
   try {
     LoadedTables tables = ReadLoadedTables(tablesPath);
     SqliteDb db = OpenSqlite(":memory:");
-    // Sorting a large result (a record source's ORDER BY) is most of the
-    // work; SQLite sorts its pieces in helper threads while the query runs.
+    // A statement that must sort its whole result has SQLite sort the
+    // pieces in helper threads while the query runs.
     ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
     RegisterTextCollation(db.get(), codePage);
     const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, tables);

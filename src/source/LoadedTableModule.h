@@ -1,8 +1,11 @@
 // Loaded tables (LoadedTables.h) served to SQLite as virtual tables, so a
 // record source's SQL runs on them unchanged. An equality on a column that
-// holds only integers is answered from a hash index built on first use: the
-// joins of a record source then cost one look-up per row instead of an
-// automatic index built and searched by SQLite.
+// holds only integers is answered from an index built on first use (an
+// array for values close together, a hash map otherwise): the joins of a
+// record source then cost one look-up per row instead of an automatic index
+// built and searched by SQLite. Where the column compares as a number the
+// look-up finds exactly the matching rows, and SQLite does not check them
+// again.
 #pragma once
 
 #include <sqlite3.h>
