@@ -150,20 +150,22 @@ void SqliteRecordset::Step() {
 }
 
 void SqliteRecordset::ReadColumn(int index, Value& into) const {
-  sqlite3_stmt* s = statement_.get();
-  switch (sqlite3_column_type(s, index)) {
+  // One call into the statement; the value calls after it skip the
+  // statement's per-call bookkeeping.
+  sqlite3_value* value = sqlite3_column_value(statement_.get(), index);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER: {
-      const int64_t value = sqlite3_column_int64(s, index);
-      into = booleanColumns_[index] ? Value::Boolean(value != 0) : Value::Integer(value);
+      const int64_t number = sqlite3_value_int64(value);
+      into = booleanColumns_[index] ? Value::Boolean(number != 0) : Value::Integer(number);
       return;
     }
     case SQLITE_FLOAT:
-      into = Value::Double(sqlite3_column_double(s, index));
+      into = Value::Double(sqlite3_value_double(value));
       return;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
-      const void* data = sqlite3_column_blob(s, index);
-      const int size = sqlite3_column_bytes(s, index);
+      const void* data = sqlite3_value_blob(value);
+      const int size = sqlite3_value_bytes(value);
       if (IsNullTextMarker(data, size)) {
         into = Value::Null();
       } else {
