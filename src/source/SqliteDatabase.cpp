@@ -3,6 +3,15 @@
 namespace mdbtokvt {
 
 SqliteDb OpenSqlite(const std::string& path) {
+  // SQLite keeps memory statistics behind a global mutex on every
+  // allocation; nothing here reads them. Only possible before SQLite starts
+  // up, so done once, before the first connection (refused, harmlessly,
+  // when something else started SQLite first).
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
   sqlite3* raw = nullptr;
   const int rc =
       sqlite3_open_v2(path.c_str(), &raw,
