@@ -94,6 +94,8 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
       batch = std::move(spare_.back());
       spare_.pop_back();
       batch.rows = 0;
+      batch.last = false;
+      batch.failure = nullptr;
     }
   }
   const size_t columns = names_.size();
