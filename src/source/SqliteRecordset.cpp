@@ -182,7 +182,7 @@ void SqliteRecordset::ReadColumn(int index, Value& into) const {
 
 void SqliteRecordset::MoveFirst() {
   if (empty_) ThrowNoCurrentRecord();
-  if (position_ == 0) return;
+  if (position_ == 0 && !atEnd_) return;  // on the first row already
   StopReading();
   sqlite3_reset(statement_.get());
   atEnd_ = false;

@@ -41,6 +41,14 @@ TEST(SqliteRecordset, WalksEveryRowAndStartsAgain) {
 
   auto empty = Open(Counting(5) + " WHERE x > 9");
   EXPECT_TRUE(empty->Bof() && empty->Eof());
+
+  // A single row walked past starts again too.
+  auto one = Open(Counting(1));
+  one->MoveNext();
+  ASSERT_TRUE(one->Eof());
+  one->MoveFirst();
+  ASSERT_FALSE(one->Eof());
+  EXPECT_EQ(one->FieldValue(0).integer(), 1);
 }
 
 TEST(SqliteRecordset, FailureComesAfterTheRowsBeforeIt) {
