@@ -12,10 +12,13 @@ void WriteGroupRecord(TableFile& file, std::string_view groupName,
   WriteFixedString(file, groupName, 33);
   WriteByte(file, 0);
   WriteWord(file, memberCount);
-  for (int slot = 0; slot < slotCount; ++slot) {
-    const bool filled = slot < memberCount && static_cast<size_t>(slot) < members.size();
-    WriteFixedString(file, filled ? std::string_view(members[static_cast<size_t>(slot)]) : "", 33);
+  int slot = 0;
+  for (; slot < slotCount && slot < memberCount && static_cast<size_t>(slot) < members.size();
+       ++slot) {
+    WriteFixedString(file, members[static_cast<size_t>(slot)], 33);
   }
+  // The empty slots after the members, all zeros, in one piece.
+  if (slot < slotCount) file.PutZeros(static_cast<size_t>(slotCount - slot) * 33);
   WriteWord(file, 0);
   WriteWord(file, 0);
   WriteLong(file, 0);
