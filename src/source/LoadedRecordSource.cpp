@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/Error.h"
 #include "source/LoadedTableModule.h"
 #include "source/LoadedTables.h"
+#include "source/MergedRecordset.h"
 #include "source/OrderedTable.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
@@ -19,10 +21,77 @@ namespace {
 
 constexpr unsigned kMostSorterThreads = 4;
 
+// A statement whose leading column has at least this many distinct values
+// runs in two parts at once on a machine with more than one core.
+constexpr size_t kFewestValuesToSplit = 256;
+constexpr size_t kParts = 2;
+
 // Helper threads beside the one running the query: one per further core.
 unsigned SorterThreads() {
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 1 ? std::min(cores - 1, kMostSorterThreads) : 0;
+}
+
+// A connection with the tables (the ordered one stored, with only rows
+// when given) and sql prepared on it.
+struct PreparedPart {
+  SqliteDb db;
+  PreparedQuery query;
+};
+
+PreparedPart Prepare(const SharedLoadedTables& tables, const std::optional<OrderedColumn>& ordered,
+                     const std::vector<uint32_t>* rows, const CodePage& codePage,
+                     std::string_view sql) {
+  SqliteDb db = OpenSqlite(":memory:");
+  // A statement that must sort its whole result has SQLite sort the
+  // pieces in helper threads while the query runs.
+  ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
+  RegisterTextCollation(db.get(), codePage);
+  if (ordered) StoreOrderedTable(db.get(), (*tables)[ordered->table], ordered->column, rows);
+  AttachLoadedTables(db.get(), tables,
+                     ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
+  PreparedQuery query = PrepareQuery(db.get(), sql, {});
+  return {std::move(db), std::move(query)};
+}
+
+// The result column that is the ordered column itself, or -1.
+int ResultColumnOf(sqlite3_stmt* statement, const LoadedTable& table, size_t column) {
+  for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+    const char* tableName = sqlite3_column_table_name(statement, i);
+    const char* columnName = sqlite3_column_origin_name(statement, i);
+    if (tableName != nullptr && columnName != nullptr && table.name == tableName &&
+        table.columns[column].name() == columnName) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+std::unique_ptr<Recordset> Open(PreparedPart part) {
+  return std::make_unique<SqliteRecordset>(std::move(part.db), std::move(part.query.statement));
+}
+
+// Runs a plain join sorted by a column of many values on two connections,
+// each with every other value of the ordered table's column, in threads of
+// their own, and merges their rows on that column. Nothing when sql is not
+// such a statement.
+std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
+                                       const OrderedColumn& ordered, const CodePage& codePage,
+                                       std::string_view sql) {
+  if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql)) return nullptr;
+  const std::vector<std::vector<uint32_t>> rows = SplitByLeadingValue(
+      (*tables)[ordered.table], ordered.column, codePage.FoldTable(), kParts, kFewestValuesToSplit);
+  if (rows.empty()) return nullptr;
+  std::vector<PreparedPart> prepared;
+  for (const auto& partRows : rows) {
+    prepared.push_back(Prepare(tables, ordered, &partRows, codePage, sql));
+  }
+  const int key = ResultColumnOf(prepared.front().query.statement.get(), (*tables)[ordered.table],
+                                 ordered.column);
+  if (key < 0) return nullptr;
+  std::vector<std::unique_ptr<Recordset>> parts;
+  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part)));
+  return std::make_unique<MergedRecordset>(std::move(parts), key, codePage.FoldTable());
 }
 
 }  // namespace
@@ -30,18 +99,13 @@ unsigned SorterThreads() {
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
                                                   const CodePage& codePage, std::string_view sql) {
   try {
-    LoadedTables tables = ReadLoadedTables(tablesPath);
-    SqliteDb db = OpenSqlite(":memory:");
-    // A statement that must sort its whole result has SQLite sort the
-    // pieces in helper threads while the query runs.
-    ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
-    RegisterTextCollation(db.get(), codePage);
-    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, tables);
-    if (ordered) StoreOrderedTable(db.get(), tables[ordered->table], ordered->column);
-    AttachLoadedTables(db.get(), std::move(tables),
-                       ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
-    PreparedQuery query = PrepareQuery(db.get(), sql, {});
-    return std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
+    LoadedTables loaded = ReadLoadedTables(tablesPath);
+    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, loaded);
+    const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
+    if (ordered) {
+      if (auto inParts = OpenInParts(tables, *ordered, codePage, sql)) return inParts;
+    }
+    return Open(Prepare(tables, ordered, nullptr, codePage, sql));
   } catch (const SqliteError& e) {
     throw ConversionError(
         kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");

@@ -129,7 +129,7 @@ LoadedCursor& CursorOf(sqlite3_vtab_cursor* cursor) { return *static_cast<Loaded
 
 int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
             char** error) {
-  const auto& tables = *static_cast<const LoadedTables*>(aux);
+  const LoadedTables& tables = **static_cast<const SharedLoadedTables*>(aux);
   const size_t which = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : tables.size();
   if (which >= tables.size()) {
     *error = sqlite3_mprintf("no loaded table %s", argc > 3 ? argv[3] : "");
@@ -340,13 +340,18 @@ constexpr sqlite3_module kModule = {
     /* xShadowName */ nullptr,
 };
 
-void DestroyTables(void* tables) { delete static_cast<LoadedTables*>(tables); }
+void DestroyTables(void* tables) { delete static_cast<SharedLoadedTables*>(tables); }
 
 }  // namespace
 
 void AttachLoadedTables(sqlite3* db, LoadedTables tables, std::optional<size_t> storedElsewhere) {
-  auto owned = std::make_unique<LoadedTables>(std::move(tables));
-  const LoadedTables& view = *owned;
+  AttachLoadedTables(db, std::make_shared<const LoadedTables>(std::move(tables)), storedElsewhere);
+}
+
+void AttachLoadedTables(sqlite3* db, SharedLoadedTables tables,
+                        std::optional<size_t> storedElsewhere) {
+  auto owned = std::make_unique<SharedLoadedTables>(std::move(tables));
+  const LoadedTables& view = **owned;
   // On failure SQLite still calls the destructor, so ownership passes either way.
   const int rc =
       sqlite3_create_module_v2(db, kModuleName, &kModule, owned.release(), DestroyTables);

@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 
 #include "source/LoadedTables.h"
@@ -23,6 +24,12 @@ namespace mdbtokvt {
 // collation, which the caller registers), except for the table numbered
 // storedElsewhere, which the caller has stored itself. Raises SqliteError.
 void AttachLoadedTables(sqlite3* db, LoadedTables tables,
+                        std::optional<size_t> storedElsewhere = std::nullopt);
+
+// The same for tables several connections serve at once (each in a thread
+// of its own; the tables are only read).
+using SharedLoadedTables = std::shared_ptr<const LoadedTables>;
+void AttachLoadedTables(sqlite3* db, SharedLoadedTables tables,
                         std::optional<size_t> storedElsewhere = std::nullopt);
 
 }  // namespace mdbtokvt

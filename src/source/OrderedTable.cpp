@@ -1,5 +1,6 @@
 #include "source/OrderedTable.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -160,7 +161,57 @@ std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
   return found;
 }
 
-void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column) {
+bool IsPlainOrderedJoin(std::string_view sql) {
+  const std::vector<Token> tokens = Tokenize(sql);
+  size_t selects = 0;
+  std::optional<size_t> orderBy;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (IsSymbol(tokens, i, "(")) return false;
+    if (tokens[i].kind != Token::Kind::kWord) continue;
+    for (const std::string_view word : {"DISTINCT", "GROUP", "HAVING", "LIMIT", "OFFSET", "UNION",
+                                        "INTERSECT", "EXCEPT", "WITH", "WINDOW", "NULLS"}) {
+      if (SameName(tokens[i].text, word)) return false;
+    }
+    if (SameName(tokens[i].text, "SELECT")) ++selects;
+    if (IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) orderBy = i + 2;
+  }
+  if (selects != 1 || !orderBy) return false;
+  // The leading term: a name, or table.name, then no DESC.
+  size_t next = *orderBy + 1;
+  if (IsSymbol(tokens, next, ".")) next += 2;
+  return !IsWord(tokens, next, "DESC");
+}
+
+std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table, size_t column,
+                                                       const std::array<uint8_t, 256>& fold,
+                                                       size_t parts, size_t minimumValues) {
+  const LoadedColumn& values = table.columns[column];
+  auto text = [&](uint32_t row) -> std::string_view {
+    return values.kind(row) == LoadedColumn::Kind::kText ? values.bytes(row) : std::string_view();
+  };
+  std::vector<uint32_t> order(table.rows);
+  for (uint32_t row = 0; row < order.size(); ++row) {
+    const LoadedColumn::Kind kind = values.kind(row);
+    if (kind != LoadedColumn::Kind::kText && kind != LoadedColumn::Kind::kNull) return {};
+    order[row] = row;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    return CompareFoldedText(fold, text(a), text(b)) < 0;
+  });
+  std::vector<uint32_t> partOfRow(order.size());
+  size_t distinct = 0;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i == 0 || CompareFoldedText(fold, text(order[i - 1]), text(order[i])) != 0) ++distinct;
+    partOfRow[order[i]] = static_cast<uint32_t>((distinct - 1) % parts);
+  }
+  if (parts < 2 || distinct < minimumValues) return {};
+  std::vector<std::vector<uint32_t>> split(parts);
+  for (uint32_t row = 0; row < partOfRow.size(); ++row) split[partOfRow[row]].push_back(row);
+  return split;
+}
+
+void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column,
+                       const std::vector<uint32_t>* rows) {
   const auto& columns = table.columns;
   std::string definitions;
   std::string parameters;
@@ -178,7 +229,9 @@ void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column) {
   ExecuteSql(db, "BEGIN");
   SqliteStatement insert = PrepareSql(db, "INSERT INTO " + name + " VALUES(" + parameters + ")");
   sqlite3_stmt* statement = insert.get();
-  for (uint64_t row = 0; row < table.rows; ++row) {
+  const uint64_t count = rows != nullptr ? rows->size() : table.rows;
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint64_t row = rows != nullptr ? (*rows)[i] : i;
     for (size_t c = 0; c < columns.size(); ++c) {
       const LoadedColumn& values = columns[c];
       const int slot = static_cast<int>(c) + 1;

@@ -12,9 +12,12 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "source/LoadedTables.h"
 
@@ -31,8 +34,26 @@ struct OrderedColumn {
 std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
                                                     const LoadedTables& tables);
 
+// Whether sql is a plain join sorted ascending by its leading column: one
+// SELECT over tables, with WHERE and ORDER BY only, no aggregate, DISTINCT,
+// GROUP BY, LIMIT, compound or subquery (nothing in parentheses at all).
+// Each row of such a statement comes from one row of the ordered table, so
+// running it on parts of that table and merging the parts' results on the
+// leading column gives its rows in its order.
+bool IsPlainOrderedJoin(std::string_view sql);
+
+// The rows of table (in row order) in parts: every distinct value of column
+// in the text collation (fold) goes whole to one part, the k-th distinct
+// value in sort order to part k % parts. Empty when column holds anything
+// but text and Null, or has fewer than minimumValues distinct values.
+std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table, size_t column,
+                                                       const std::array<uint8_t, 256>& fold,
+                                                       size_t parts, size_t minimumValues);
+
 // Creates table in db as an ordinary table under its own name, with its
-// rows, and an index on column covering every column. Raises SqliteError.
-void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column);
+// rows (only those listed, in their order, when rows is given), and an
+// index on column covering every column. Raises SqliteError.
+void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column,
+                       const std::vector<uint32_t>* rows = nullptr);
 
 }  // namespace mdbtokvt

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 #include <mdbtools.h>
 
+#include "common/Error.h"
 #include "source/CodePage.h"
 #include "source/LoadedTableModule.h"
+#include "source/MergedRecordset.h"
 #include "source/OrderedTable.h"
+#include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
+#include "source/SqliteRecordset.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 
@@ -142,6 +146,78 @@ TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
       RowsOf(kGroupQuery, true),
       (std::vector<std::string>{"|bob|", "Day|bob|", "Day|zed|", "day |\xE9mile|", "night|Amy|",
                                 "night|zed|", "NIGHTS|Amy|", "NIGHTS|AMY2|", "\xC9t\xE9||"}));
+}
+
+TEST(OrderedTable, PlainJoinsOnly) {
+  EXPECT_TRUE(IsPlainOrderedJoin(kGroupQuery));
+  EXPECT_TRUE(IsPlainOrderedJoin("SELECT a, b FROM T, U WHERE T.k = U.k ORDER BY T.a ASC, b DESC"));
+  for (const char* sql :
+       {"SELECT a FROM T ORDER BY a DESC", "SELECT a FROM T ORDER BY T.a DESC, b",
+        "SELECT DISTINCT a FROM T ORDER BY a", "SELECT a FROM T GROUP BY a ORDER BY a",
+        "SELECT count(*) FROM T ORDER BY a", "SELECT a FROM T ORDER BY a LIMIT 5",
+        "SELECT a FROM T UNION SELECT a FROM U ORDER BY a",
+        "SELECT a FROM T WHERE a IN (SELECT a FROM U) ORDER BY a",
+        "SELECT a FROM T ORDER BY a NULLS LAST", "SELECT a FROM T"}) {
+    EXPECT_FALSE(IsPlainOrderedJoin(sql)) << sql;
+  }
+}
+
+TEST(OrderedTable, SplitKeepsEachValueInOnePart) {
+  const LoadedTables tables = GroupTables();
+  const auto& fold = CodePage::Load("WINDOWS-1252").FoldTable();
+  // Values in collation order: Null, "Day", "day ", "night", "NIGHTS", "\xC9t\xE9".
+  const auto split = SplitByLeadingValue(tables[0], 1, fold, 2, 1);
+  ASSERT_EQ(split.size(), 2u);
+  EXPECT_EQ(split[0], (std::vector<uint32_t>{2, 3, 4}));  // Null, "day ", "NIGHTS"
+  EXPECT_EQ(split[1], (std::vector<uint32_t>{0, 1, 5}));  // "Day", "night", "\xC9t\xE9"
+  EXPECT_TRUE(SplitByLeadingValue(tables[0], 1, fold, 2, 7).empty());  // too few values
+  EXPECT_TRUE(SplitByLeadingValue(tables[0], 0, fold, 2, 1).empty());  // not text
+
+  // Values equal in the collation stay together.
+  LoadedTable names{"N", 0, {}};
+  names.columns.push_back(Column("name", MDB_TEXT));
+  for (const char* name : {"b", "A", "a", "", "B", "c"})
+    names.columns[0].AppendText(name), ++names.rows;
+  names.columns[0].AppendNull(), ++names.rows;
+  const auto pairs = SplitByLeadingValue(names, 0, fold, 2, 1);
+  EXPECT_EQ(pairs[0], (std::vector<uint32_t>{0, 3, 4, 6}));  // "", Null | b, B
+  EXPECT_EQ(pairs[1], (std::vector<uint32_t>{1, 2, 5}));     // a, A | c
+}
+
+TEST(OrderedTable, PartsMergedGiveTheRowsOfOneConnection) {
+  const CodePage codePage = CodePage::Load("WINDOWS-1252");
+  const SharedLoadedTables tables = std::make_shared<const LoadedTables>(GroupTables());
+  const OrderedColumn ordered{0, 1};
+  auto open = [&](const std::vector<uint32_t>* rows) {
+    SqliteDb db = OpenSqlite(":memory:");
+    RegisterTextCollation(db.get(), codePage);
+    StoreOrderedTable(db.get(), (*tables)[0], 1, rows);
+    AttachLoadedTables(db.get(), tables, ordered.table);
+    PreparedQuery query = PrepareQuery(db.get(), kGroupQuery, {});
+    return std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement));
+  };
+  auto walk = [](Recordset& rs) {
+    std::vector<std::string> rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      rows.push_back(ValueAsText(rs.FieldValue(0)) + "|" + ValueAsText(rs.FieldValue(1)));
+    }
+    return rows;
+  };
+  auto single = open(nullptr);
+  const std::vector<std::string> expected = walk(*single);
+  ASSERT_EQ(expected.size(), 9u);
+  for (size_t parts : {2, 3, 6}) {
+    std::vector<std::unique_ptr<Recordset>> opened;
+    const auto split = SplitByLeadingValue((*tables)[0], 1, codePage.FoldTable(), parts, 1);
+    for (const auto& rows : split) opened.push_back(open(&rows));
+    MergedRecordset merged(std::move(opened), 0, codePage.FoldTable());
+    EXPECT_FALSE(merged.Bof());
+    EXPECT_EQ(walk(merged), expected) << parts << " parts";
+    EXPECT_EQ(merged.RecordCount(), 9);
+    EXPECT_THROW(merged.FieldValue(0), ConversionError);
+    merged.MoveFirst();
+    EXPECT_EQ(walk(merged), expected) << parts << " parts, again";
+  }
 }
 
 }  // namespace

@@ -1,0 +1,81 @@
+#include "source/MergedRecordset.h"
+
+#include "common/Error.h"
+#include "source/TextCollation.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+// A key value as the collation sees it: Null is the empty text.
+std::string_view KeyText(const Value& value, std::string& scratch) {
+  switch (value.kind()) {
+    case Value::Kind::kNull:
+      return {};
+    case Value::Kind::kText:
+      return value.text();
+    default:
+      scratch = ValueAsText(value);
+      return scratch;
+  }
+}
+
+}  // namespace
+
+MergedRecordset::MergedRecordset(std::vector<std::unique_ptr<Recordset>> parts, int key,
+                                 const std::array<uint8_t, 256>& fold)
+    : parts_(std::move(parts)), key_(key), fold_(fold) {
+  PickCurrent();
+}
+
+bool MergedRecordset::Bof() const {
+  for (const auto& part : parts_) {
+    if (!part->Bof()) return false;
+  }
+  return true;
+}
+
+void MergedRecordset::PickCurrent() {
+  current_ = nullptr;
+  std::string scratchA;
+  std::string scratchB;
+  for (const auto& part : parts_) {
+    if (part->Eof()) continue;
+    if (current_ == nullptr ||
+        CompareFoldedText(fold_, KeyText(part->FieldValue(key_), scratchA),
+                          KeyText(current_->FieldValue(key_), scratchB)) < 0) {
+      current_ = part.get();
+    }
+  }
+}
+
+void MergedRecordset::MoveFirst() {
+  if (Bof()) throw ConversionError(3021, "No current record.");
+  for (const auto& part : parts_) {
+    if (!part->Bof()) part->MoveFirst();
+  }
+  PickCurrent();
+}
+
+void MergedRecordset::MoveNext() {
+  if (current_ == nullptr) throw ConversionError(3021, "No current record.");
+  current_->MoveNext();
+  PickCurrent();
+}
+
+int32_t MergedRecordset::RecordCount() const {
+  int32_t count = 0;
+  for (const auto& part : parts_) count += part->RecordCount();
+  return count;
+}
+
+int MergedRecordset::FieldIndex(std::string_view name) const {
+  return parts_.front()->FieldIndex(name);
+}
+
+const Value& MergedRecordset::FieldValue(int index) const {
+  // At the end the first part answers: 3265 for a bad index, else 3021.
+  return (current_ != nullptr ? current_ : parts_.front().get())->FieldValue(index);
+}
+
+}  // namespace mdbtokvt

@@ -1,0 +1,42 @@
+// The rows of several recordsets, each sorted by one column in the text
+// collation and holding values of that column no other one holds, walked as
+// one recordset in that column's order. Runs one statement on parts of its
+// ordered table in parallel (OrderedTable.h).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "source/Recordset.h"
+
+namespace mdbtokvt {
+
+class MergedRecordset final : public Recordset {
+ public:
+  // parts: at least one, all with the same columns; key: the column they
+  // are sorted by; fold: the collation's fold table.
+  MergedRecordset(std::vector<std::unique_ptr<Recordset>> parts, int key,
+                  const std::array<uint8_t, 256>& fold);
+
+  bool Bof() const override;
+  bool Eof() const override { return current_ == nullptr; }
+  void MoveFirst() override;
+  void MoveNext() override;
+  int32_t RecordCount() const override;
+  int FieldIndex(std::string_view name) const override;
+  const Value& FieldValue(int index) const override;
+
+ private:
+  // Makes current_ the part whose row comes first (the earliest part on a
+  // tie, which the parts' distinct values rule out anyway), or null at the end.
+  void PickCurrent();
+
+  std::vector<std::unique_ptr<Recordset>> parts_;
+  int key_;
+  std::array<uint8_t, 256> fold_;
+  Recordset* current_ = nullptr;
+};
+
+}  // namespace mdbtokvt
