@@ -15,8 +15,10 @@ namespace mdbtokvt {
 
 // Reads tablesPath and runs sql (the statement RunReaderJob returned) on its
 // tables. The recordset holds the tables, so the file may be unlinked as
-// soon as this returns. Raises 3000 when the file is not one the reader
-// wrote or SQLite cannot run the statement.
+// soon as this returns. A plain join sorted by a text column of many values
+// runs on two connections at once, merged on that column (OrderedTable.h,
+// MergedRecordset.h). Raises 3000 when the file is not one the reader wrote
+// or SQLite cannot run the statement.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
                                                   const CodePage& codePage, std::string_view sql);
 
