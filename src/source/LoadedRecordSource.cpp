@@ -54,17 +54,21 @@ PreparedPart Prepare(const SharedLoadedTables& tables, const std::optional<Order
   return {std::move(db), std::move(query)};
 }
 
-// The result column that is the ordered column itself, or -1.
+// The result column that is the ordered column itself, or -1. Also -1 when
+// another result column bears the ordered column's name: the ORDER BY term
+// may then mean that column.
 int ResultColumnOf(sqlite3_stmt* statement, const LoadedTable& table, size_t column) {
+  int found = -1;
   for (int i = 0; i < sqlite3_column_count(statement); ++i) {
     const char* tableName = sqlite3_column_table_name(statement, i);
     const char* columnName = sqlite3_column_origin_name(statement, i);
-    if (tableName != nullptr && columnName != nullptr && table.name == tableName &&
-        table.columns[column].name() == columnName) {
-      return i;
-    }
+    const bool isOrdered = tableName != nullptr && columnName != nullptr &&
+                           table.name == tableName && table.columns[column].name() == columnName;
+    const char* name = sqlite3_column_name(statement, i);
+    if (!isOrdered && name != nullptr && NamesEqual(name, table.columns[column].name())) return -1;
+    if (isOrdered && found < 0) found = i;
   }
-  return -1;
+  return found;
 }
 
 std::unique_ptr<Recordset> Open(PreparedPart part) {
@@ -78,7 +82,8 @@ std::unique_ptr<Recordset> Open(PreparedPart part) {
 std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
                                        const OrderedColumn& ordered, const CodePage& codePage,
                                        std::string_view sql) {
-  if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql)) return nullptr;
+  const LoadedTable& table = (*tables)[ordered.table];
+  if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql, table.name)) return nullptr;
   const std::vector<std::vector<uint32_t>> rows = SplitByLeadingValue(
       (*tables)[ordered.table], ordered.column, codePage.FoldTable(), kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;

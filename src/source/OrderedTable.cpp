@@ -161,21 +161,35 @@ std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
   return found;
 }
 
-bool IsPlainOrderedJoin(std::string_view sql) {
+bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable) {
   const std::vector<Token> tokens = Tokenize(sql);
   size_t selects = 0;
+  std::optional<size_t> from;
   std::optional<size_t> orderBy;
   for (size_t i = 0; i < tokens.size(); ++i) {
     if (IsSymbol(tokens, i, "(")) return false;
     if (tokens[i].kind != Token::Kind::kWord) continue;
-    for (const std::string_view word : {"DISTINCT", "GROUP", "HAVING", "LIMIT", "OFFSET", "UNION",
-                                        "INTERSECT", "EXCEPT", "WITH", "WINDOW", "NULLS"}) {
+    // An outer join would give a row of another table once per part.
+    for (const std::string_view word :
+         {"DISTINCT", "GROUP", "HAVING", "LIMIT", "OFFSET", "UNION", "INTERSECT", "EXCEPT", "WITH",
+          "WINDOW", "NULLS", "JOIN", "ON", "USING", "NATURAL"}) {
       if (SameName(tokens[i].text, word)) return false;
     }
     if (SameName(tokens[i].text, "SELECT")) ++selects;
+    if (SameName(tokens[i].text, "FROM")) from = i + 1;
     if (IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) orderBy = i + 2;
   }
-  if (selects != 1 || !orderBy) return false;
+  if (selects != 1 || !from || !orderBy) return false;
+  // The ordered table once in FROM: twice, each part would pair its rows
+  // only with its own.
+  size_t mentions = 0;
+  for (size_t i = *from;
+       i < tokens.size() && !IsWord(tokens, i, "WHERE") && !IsWord(tokens, i, "ORDER"); ++i) {
+    if (tokens[i].kind != Token::Kind::kSymbol && SameName(tokens[i].text, orderedTable)) {
+      ++mentions;
+    }
+  }
+  if (mentions != 1) return false;
   // The leading term: a name, or table.name, then no DESC.
   size_t next = *orderBy + 1;
   if (IsSymbol(tokens, next, ".")) next += 2;

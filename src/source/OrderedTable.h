@@ -35,12 +35,13 @@ std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
                                                     const LoadedTables& tables);
 
 // Whether sql is a plain join sorted ascending by its leading column: one
-// SELECT over tables, with WHERE and ORDER BY only, no aggregate, DISTINCT,
-// GROUP BY, LIMIT, compound or subquery (nothing in parentheses at all).
+// SELECT over tables joined by commas, with WHERE and ORDER BY only, no
+// aggregate, DISTINCT, GROUP BY, LIMIT, JOIN clause, compound or subquery
+// (nothing in parentheses at all), and orderedTable named once in FROM.
 // Each row of such a statement comes from one row of the ordered table, so
 // running it on parts of that table and merging the parts' results on the
 // leading column gives its rows in its order.
-bool IsPlainOrderedJoin(std::string_view sql);
+bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable);
 
 // The rows of table (in row order) in parts: every distinct value of column
 // in the text collation (fold) goes whole to one part, the k-th distinct
