@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace mdbtokvt {
 
@@ -14,6 +15,11 @@ class OutputStream {
   virtual ~OutputStream() = default;
   // Appends size bytes at the end. Throws ConversionError on failure.
   virtual void Append(const uint8_t* data, size_t size) = 0;
+  // Appends the bytes of buffer, taking it over, and returns an empty buffer
+  // for the caller to fill next. A stream may write them later, from a
+  // thread of its own; a failure then shows at the next call. This default
+  // writes them at once and hands the same buffer back.
+  virtual std::vector<uint8_t> AppendOwned(std::vector<uint8_t> buffer);
   // Replaces size bytes at offset; the length does not change.
   virtual void Overwrite(uint64_t offset, const uint8_t* data, size_t size) = 0;
   // Makes the written bytes durable and releases the stream. Throws on failure.

@@ -36,9 +36,11 @@ void TableFile::Overwrite(uint64_t offset, const uint8_t* data, size_t size) {
 
 void TableFile::Flush() {
   if (buffer_.empty()) return;
-  stream_->Append(buffer_.data(), buffer_.size());
-  flushed_ += buffer_.size();
+  const size_t size = buffer_.size();
+  buffer_ = stream_->AppendOwned(std::move(buffer_));
   buffer_.clear();
+  if (buffer_.capacity() < capacity_) buffer_.reserve(capacity_);
+  flushed_ += size;
 }
 
 void TableFile::Close() {
