@@ -105,7 +105,17 @@ class FileStream final : public OutputStream {
   std::vector<uint8_t> AppendOwned(std::vector<uint8_t> buffer) override {
     std::unique_lock lock(mutex_);
     RaiseFailure(lock);
-    if (!writer_.joinable()) writer_ = std::thread([this] { WriteQueued(); });
+    if (!writer_.joinable()) {
+      try {
+        writer_ = std::thread([this] { WriteQueued(); });
+      } catch (const std::system_error&) {
+        // No thread to be had: write here and now.
+        lock.unlock();
+        WriteNow(buffer.data(), buffer.size());
+        buffer.clear();
+        return buffer;
+      }
+    }
     roomOrDone_.wait(lock, [this] { return queue_.size() < kMostQueued || failure_; });
     RaiseFailure(lock);
     queue_.push_back(std::move(buffer));
