@@ -85,14 +85,13 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
   const LoadedTable& table = (*tables)[ordered.table];
   if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql, table.name)) return nullptr;
   const std::vector<std::vector<uint32_t>> rows = SplitByLeadingValue(
-      (*tables)[ordered.table], ordered.column, codePage.FoldTable(), kParts, kFewestValuesToSplit);
+      table, ordered.column, codePage.FoldTable(), kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;
   std::vector<PreparedPart> prepared;
   for (const auto& partRows : rows) {
     prepared.push_back(Prepare(tables, ordered, &partRows, codePage, sql));
   }
-  const int key = ResultColumnOf(prepared.front().query.statement.get(), (*tables)[ordered.table],
-                                 ordered.column);
+  const int key = ResultColumnOf(prepared.front().query.statement.get(), table, ordered.column);
   if (key < 0) return nullptr;
   std::vector<std::unique_ptr<Recordset>> parts;
   for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part)));
