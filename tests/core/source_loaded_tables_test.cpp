@@ -15,6 +15,7 @@
 #include "source/SqliteDatabase.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
+#include "source_test_support.h"
 
 namespace mdbtokvt {
 namespace {
@@ -55,21 +56,6 @@ LoadedTables SampleTables() {
   for (int id : {3, 1, 2, 7}) ids.columns[0].AppendInteger(id), ++ids.rows;
   for (int f : {5, 1000000, -7, 2}) far.columns[0].AppendInteger(f), ++far.rows;
   return {std::move(numbers), std::move(mixed), std::move(counted), std::move(ids), std::move(far)};
-}
-
-// Every row of sql as one line of text.
-std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
-  SqliteStatement statement = PrepareSql(db, sql);
-  std::vector<std::string> rows;
-  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-    std::string row;
-    for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
-      const auto* text = sqlite3_column_text(statement.get(), i);
-      row += std::string(text ? reinterpret_cast<const char*>(text) : "<null>") + "|";
-    }
-    rows.push_back(row);
-  }
-  return rows;
 }
 
 // The same tables stored by SQLite itself, Null text stored as Null.
@@ -135,10 +121,11 @@ TEST(LoadedTables, QueriesAnswerAsOnStoredTables) {
         "SELECT v, f FROM Mixed, Far WHERE Far.f = Mixed.v ORDER BY 1, 2",
         "SELECT name, f FROM Numbers, Far WHERE Far.f = Numbers.name ORDER BY 1, 2",
         "SELECT id FROM Ids WHERE id = 4", "SELECT f FROM Far WHERE f = 1000000.0"}) {
-    EXPECT_EQ(Rows(loaded.get(), sql), Rows(stored.get(), sql)) << sql;
+    EXPECT_EQ(source_test::SqlRows(loaded.get(), sql), source_test::SqlRows(stored.get(), sql))
+        << sql;
   }
   // Columns in the table's own order; Null text reads as the Null marker.
-  EXPECT_EQ(Rows(loaded.get(), "SELECT * FROM numbers WHERE k = 2"),
+  EXPECT_EQ(source_test::SqlRows(loaded.get(), "SELECT * FROM numbers WHERE k = 2"),
             (std::vector<std::string>{"2|two|2.0|", "2||-3.0|"}));
 }
 

@@ -19,6 +19,7 @@
 #include "source/SqliteRecordset.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
+#include "source_test_support.h"
 
 namespace mdbtokvt {
 namespace {
@@ -27,29 +28,29 @@ LoadedColumn Column(const char* name, int type) {
   return LoadedColumn(name, std::string(ColumnDefinition(type)), IsTextColumn(type));
 }
 
+// A table of a key and a name column, a Null name where name is null.
+LoadedTable KeyedNames(const char* table, const char* key, const char* name,
+                       const std::vector<std::pair<int, const char*>>& rows) {
+  LoadedTable keyed{table, 0, {}};
+  keyed.columns.push_back(Column(key, MDB_LONGINT));
+  keyed.columns.push_back(Column(name, MDB_TEXT));
+  for (const auto& [k, text] : rows) {
+    keyed.columns[0].AppendInteger(k);
+    text ? keyed.columns[1].AppendText(text) : keyed.columns[1].AppendNull();
+    ++keyed.rows;
+  }
+  return keyed;
+}
+
 // GROUPS, USERS and GROUPUSER as the group query reads them; names differ in
 // case only, and one group and one user have a Null name.
 LoadedTables GroupTables() {
-  LoadedTable groups{"GROUPS", 0, {}};
-  groups.columns.push_back(Column("GRSEQUENCE", MDB_LONGINT));
-  groups.columns.push_back(Column("GroupName", MDB_TEXT));
-  const std::vector<std::pair<int, const char*>> groupRows = {
-      {1, "night"}, {2, "Day"}, {3, nullptr}, {4, "NIGHTS"}, {5, "day "}, {6, "\xC9t\xE9"}};
-  for (const auto& [k, name] : groupRows) {
-    groups.columns[0].AppendInteger(k);
-    name ? groups.columns[1].AppendText(name) : groups.columns[1].AppendNull();
-    ++groups.rows;
-  }
-  LoadedTable users{"USERS", 0, {}};
-  users.columns.push_back(Column("USEQUENCE", MDB_LONGINT));
-  users.columns.push_back(Column("UserName", MDB_TEXT));
-  const std::vector<std::pair<int, const char*>> userRows = {
-      {10, "zed"}, {11, "Amy"}, {12, "bob"}, {13, nullptr}, {14, "AMY2"}, {15, "\xE9mile"}};
-  for (const auto& [k, name] : userRows) {
-    users.columns[0].AppendInteger(k);
-    name ? users.columns[1].AppendText(name) : users.columns[1].AppendNull();
-    ++users.rows;
-  }
+  LoadedTable groups = KeyedNames(
+      "GROUPS", "GRSEQUENCE", "GroupName",
+      {{1, "night"}, {2, "Day"}, {3, nullptr}, {4, "NIGHTS"}, {5, "day "}, {6, "\xC9t\xE9"}});
+  LoadedTable users = KeyedNames(
+      "USERS", "USEQUENCE", "UserName",
+      {{10, "zed"}, {11, "Amy"}, {12, "bob"}, {13, nullptr}, {14, "AMY2"}, {15, "\xE9mile"}});
   LoadedTable members{"GROUPUSER", 0, {}};
   members.columns.push_back(Column("GUGROUPSEQUENCE", MDB_LONGINT));
   members.columns.push_back(Column("GUUSERSEQUENCE", MDB_LONGINT));
@@ -68,20 +69,6 @@ constexpr const char* kGroupQuery =
     " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
     "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE  ORDER BY GROUPNAME, USERNAME";
 
-std::vector<std::string> Rows(sqlite3* db, const std::string& sql) {
-  SqliteStatement statement = PrepareSql(db, sql);
-  std::vector<std::string> rows;
-  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-    std::string row;
-    for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
-      const auto* text = sqlite3_column_text(statement.get(), i);
-      row += std::string(text ? reinterpret_cast<const char*>(text) : "<null>") + "|";
-    }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // sql's rows with the tables served as the record sources serve them.
 std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
   SqliteDb db = OpenSqlite(":memory:");
@@ -95,7 +82,7 @@ std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
   }
   AttachLoadedTables(db.get(), std::move(tables),
                      ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
-  return Rows(db.get(), sql);
+  return source_test::SqlRows(db.get(), sql);
 }
 
 TEST(OrderedTable, LeadingOrderColumnFromTheStatement) {
@@ -273,7 +260,7 @@ TEST(OrderedTable, LargeStatementsGiveTheRowsOfOneConnection) {
     StoreOrderedTable(db.get(), again[0], 1);
     AttachLoadedTables(db.get(), std::move(again), 0);
     ASSERT_EQ(rows.size(), 1209u) << sql;
-    EXPECT_EQ(rows, Rows(db.get(), sql)) << sql;
+    EXPECT_EQ(rows, source_test::SqlRows(db.get(), sql)) << sql;
   }
 }
 

@@ -8,11 +8,26 @@
 
 #include "common/Error.h"
 #include "source/DataSource.h"
+#include "source/SqliteDatabase.h"
 
 namespace mdbtokvt::source_test {
 
 std::string Fixture(std::string_view relative) {
   return std::string(MDBTOKVT_TEST_DATA) + "/fixtures/" + std::string(relative);
+}
+
+std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql) {
+  SqliteStatement statement = PrepareSql(db, sql);
+  std::vector<std::string> rows;
+  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+    std::string row;
+    for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
+      const auto* text = sqlite3_column_text(statement.get(), i);
+      row += std::string(text ? reinterpret_cast<const char*>(text) : "<null>") + "|";
+    }
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 Result ReadAll(const std::string& path, std::string_view recordSource,

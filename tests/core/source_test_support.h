@@ -2,6 +2,8 @@
 // record source, and reading the CSV exports that come with the real files.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,10 @@ struct Result {
 // the end, collecting every value of every row.
 Result ReadAll(const std::string& path, std::string_view recordSource,
                const std::string& codePage = "WINDOWS-1252");
+
+// Every row of sql run on db as one line of text, each value followed by
+// "|" (SQL Null as "<null>").
+std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql);
 
 // One column of a result as text (Null as "<Null>"), for compact checks.
 std::vector<std::string> Column(const Result& result, size_t index);
