@@ -4,7 +4,7 @@
 #   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libgtest-dev
-          qt6-base-dev xvfb xauth "$@")
+          nlohmann-json3-dev qt6-base-dev xvfb xauth "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

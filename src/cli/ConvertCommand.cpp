@@ -75,6 +75,7 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     const int memberLimit = MemberLimitForEdition(editionRow);
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";
+    for (const std::string& note : context.report.sourceNotes) out << note << "\n";
     if (reportPath) {
       std::ofstream file(*reportPath, std::ios::binary | std::ios::trunc);
       file << ReportJson(context.report, toUtf8, source, outDir, editionRow, counts);

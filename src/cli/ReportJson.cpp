@@ -31,6 +31,11 @@ std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUt
   out << "  \"outputFolder\": " << JsonString(outputFolder) << ",\n";
   out << "  \"editionRow\": " << editionRow << ",\n";
   out << "  \"memberLimit\": " << MemberLimitForEdition(editionRow) << ",\n";
+  out << "  \"sourceNotes\": [";
+  for (size_t i = 0; i < report.sourceNotes.size(); ++i) {
+    out << (i == 0 ? "" : ", ") << JsonString(report.sourceNotes[i]);
+  }
+  out << "],\n";
   out << "  \"records\": {\"TERMTAB.KVT\": " << counts.services
       << ", \"USERTAB.KVT\": " << counts.receivers << ", \"GROUPTAB.KVT\": " << counts.groups
       << "},\n";

@@ -1,7 +1,8 @@
 // What a conversion changed on the way: truncated groups, shortened names,
 // values defaulted because they were Null or empty, and names in one table
-// that match no record of the table they refer to. Collecting it never
-// changes a byte of the table files.
+// that match no record of the table they refer to; and what is worth
+// knowing about how the source was read. Collecting it never changes a
+// byte of the table files.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ struct DanglingName {
 };
 
 struct ConversionReport {
+  // Facts about how the source database was read, one line each (UTF-8).
+  std::vector<std::string> sourceNotes;
   std::vector<TruncatedGroup> truncatedGroups;
   std::vector<ShortenedName> shortenedNames;
   std::vector<DefaultedValue> defaultedValues;
@@ -42,8 +45,8 @@ struct ConversionReport {
   std::vector<DanglingName> unknownMembers;   // group members naming no receiver record
 
   bool empty() const {
-    return truncatedGroups.empty() && shortenedNames.empty() && defaultedValues.empty() &&
-           unknownServices.empty() && unknownMembers.empty();
+    return sourceNotes.empty() && truncatedGroups.empty() && shortenedNames.empty() &&
+           defaultedValues.empty() && unknownServices.empty() && unknownMembers.empty();
   }
   void clear() { *this = ConversionReport(); }
 };

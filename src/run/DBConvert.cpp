@@ -1,5 +1,6 @@
 #include "run/DBConvert.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/Error.h"
@@ -38,6 +39,10 @@ int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string
   WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
   const std::string_view source = context.addressBookSource ? run.addressBookSource : run.mdbSource;
   OpenRecordSource(dataSource, databasePath, source);
+  for (const std::string& note : dataSource.notes()) {
+    auto& notes = context.report.sourceNotes;
+    if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+  }
   const int32_t count = run.convert(context, dataSource.recordset(), file);
   if (count > 32767) {
     ThrowOverflow(std::string(run.fileName) + " can hold at most 32767 records; the source has " +

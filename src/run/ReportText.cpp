@@ -38,7 +38,7 @@ std::string ReportSummary(const ConversionReport& report, int memberLimit) {
 }
 
 std::vector<std::string> ReportDetailLines(const ConversionReport& report) {
-  std::vector<std::string> lines;
+  std::vector<std::string> lines = report.sourceNotes;
   for (const auto& g : report.truncatedGroups) {
     lines.push_back("Group " + Quoted(g.group) + ": " + std::to_string(g.sourceMembers) +
                     " members, " + std::to_string(g.keptMembers) + " kept");

@@ -12,7 +12,8 @@ namespace mdbtokvt {
 // empty when the report is.
 std::string ReportSummary(const ConversionReport& report, int memberLimit);
 
-// One line per fact, names as stored (in the table files' code page).
+// One line per fact, names as stored (in the table files' code page); the
+// notes on the source first.
 std::vector<std::string> ReportDetailLines(const ConversionReport& report);
 
 }  // namespace mdbtokvt

@@ -19,19 +19,19 @@ namespace mdbtokvt {
 namespace {
 
 // The reader's output for one record source: the tables file (removed when
-// this goes away) and the statement to run on it.
+// this goes away), the statement to run on it and the reader's notes.
 struct LoadedFile {
   std::shared_ptr<TempFile> tables;
-  std::string sql;
+  ReaderResult result;
 };
 
 LoadedFile Load(const ReaderSettings& settings, const CodePage& codePage,
                 std::string_view databasePath, std::string_view recordSource) {
   const AccessFileFacts facts = CheckAccessFile(databasePath);
   auto tables = std::make_shared<TempFile>(ReaderTempFolder(settings), "mdbtokvt-", ".tables");
-  std::string sql = ReadIntoTablesFile(settings, {databasePath, facts.size, tables->path()},
-                                       codePage.name(), recordSource);
-  return {std::move(tables), std::move(sql)};
+  ReaderResult result = ReadIntoTablesFile(settings, {databasePath, facts.size, tables->path()},
+                                           codePage.name(), recordSource);
+  return {std::move(tables), std::move(result)};
 }
 
 struct ReadAheadJob {
@@ -53,6 +53,7 @@ class AccessDataSource final : public DataSource {
 
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
+    notes_.clear();
     const CodePage& codePage = OutputCodePage();
     LoadedFile loaded;
     if (readAhead_ && readAhead_->databasePath == databasePath &&
@@ -63,8 +64,11 @@ class AccessDataSource final : public DataSource {
       // Any other record source is read now, while a read ahead goes on.
       loaded = Load(settings_, codePage, databasePath, recordSource);
     }
-    recordset_ = OpenLoadedRecordSource(loaded.tables->path(), codePage, loaded.sql);
+    recordset_ = OpenLoadedRecordSource(loaded.tables->path(), loaded.result.sql);
+    notes_ = std::move(loaded.result.notes);
   }
+
+  const std::vector<std::string>& notes() const override { return notes_; }
 
   void ReadAhead(std::string_view databasePath, std::string_view recordSource) override {
     try {
@@ -98,6 +102,7 @@ class AccessDataSource final : public DataSource {
   ReaderSettings settings_;
   std::optional<CodePage> codePage_;
   std::unique_ptr<Recordset> recordset_;
+  std::vector<std::string> notes_;
   std::unique_ptr<ReadAheadJob> readAhead_;
 };
 

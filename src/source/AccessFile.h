@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sortorder/SortKey.h"
 #include "source/MdbLibrary.h"
 #include "source/PageLayout.h"
 
@@ -32,6 +33,14 @@ class AccessFile {
   MdbHandle* handle() const { return mdb_.get(); }
   const std::string& path() const { return path_; }
   bool IsJet3() const { return mdb_->f->jet_version == MDB_VER_JET3; }
+  // The order its texts sort in: Access 97's for a Jet 3 file, Access
+  // 2000-2007's for every later one.
+  SortOrder sortOrder() const {
+    return IsJet3() ? SortOrder::kGeneral97 : SortOrder::kGeneralLegacy;
+  }
+  // The sort order the file's header names (a Windows language number):
+  // 1033 for "General", another number for a language's own order.
+  unsigned namedSortOrder() const { return mdb_->f->lang_id; }
   PageGeometry geometry() const;
   // Number of whole pages in the file.
   size_t PageCount() const { return pageCount_; }

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "common/Error.h"
+#include "common/Utf16.h"
 
 namespace mdbtokvt {
 
@@ -57,21 +58,6 @@ ByteKind DecodeByte(iconv_t cd, uint8_t byte, char32_t& out) {
   return ByteKind::kCharacter;
 }
 
-// The lower-case form of the capital letters the fold table knows: Latin
-// (basic, Latin-1 and Latin Extended-A), Greek and Cyrillic. Anything else
-// is returned unchanged.
-char32_t LowerCase(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c == 0x178) return 0xFF;  // Y with diaeresis
-  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return (c % 2 == 0) ? c + 1 : c;
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  return c;
-}
-
 }  // namespace
 
 CodePage CodePage::Load(std::string_view name) {
@@ -113,31 +99,18 @@ CodePage CodePage::Load(std::string_view name) {
     if (c != kUndefined && c <= 0xFFFF) (*encode)[c] = static_cast<uint8_t>(byte);
   }
   page.encode_ = std::move(encode);
-  page.BuildFoldTable();
   return page;
 }
 
-void CodePage::BuildFoldTable() {
-  for (int byte = 0; byte < 256; ++byte) {
-    fold_[byte] = static_cast<uint8_t>(byte);
-    const char32_t c = decode_[byte];
-    if (c == kUndefined) continue;
-    const char32_t lower = LowerCase(c);
-    if (lower == c || lower > 0xFFFF) continue;
-    const uint8_t target = Encode(static_cast<char16_t>(lower));
-    if (decode_[target] == lower) fold_[byte] = target;
-  }
-}
-
-void CodePage::AppendUtf16Le(const uint8_t* data, size_t units, std::string& out) const {
+void CodePage::AppendUtf16(std::u16string_view units, std::string& out) const {
   const auto& table = *encode_;
-  for (size_t i = 0; i < units; ++i) {
-    const char16_t unit = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
     if (unit >= 0xD800 && unit <= 0xDFFF) {
       // A character outside the BMP has no single-byte form: one '?' for the
       // pair, and one for a surrogate that has no partner.
-      if (unit <= 0xDBFF && i + 1 < units) {
-        const char16_t next = static_cast<char16_t>(data[2 * i + 2] | (data[2 * i + 3] << 8));
+      if (unit <= 0xDBFF && i + 1 < units.size()) {
+        const char16_t next = units[i + 1];
         if (next >= 0xDC00 && next <= 0xDFFF) ++i;
       }
       out.push_back(static_cast<char>(question_));
@@ -149,48 +122,8 @@ void CodePage::AppendUtf16Le(const uint8_t* data, size_t units, std::string& out
 
 std::string CodePage::FromUtf8(std::string_view utf8) const {
   std::string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<uint8_t>(utf8[i]);
-    int length = lead < 0x80         ? 1
-                 : (lead >> 5) == 6  ? 2
-                 : (lead >> 4) == 14 ? 3
-                 : (lead >> 3) == 30 ? 4
-                                     : 0;
-    if (length == 0 || i + length > utf8.size()) {
-      out.push_back(static_cast<char>(question_));
-      ++i;
-      continue;
-    }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = true;
-    for (int k = 1; k < length; ++k) {
-      const auto cont = static_cast<uint8_t>(utf8[i + k]);
-      if ((cont & 0xC0) != 0x80) valid = false;
-      c = (c << 6) | (cont & 0x3F);
-    }
-    if (!valid) {
-      out.push_back(static_cast<char>(question_));
-      ++i;
-      continue;
-    }
-    i += length;
-    const bool inBmp = c <= 0xFFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    out.push_back(static_cast<char>(inBmp ? Encode(static_cast<char16_t>(c)) : question_));
-  }
+  AppendUtf16(Utf16FromUtf8(utf8), out);
   return out;
-}
-
-std::array<uint8_t, 256> TranscodeTable(const CodePage& from, const CodePage& to) {
-  std::array<uint8_t, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    const auto b = static_cast<uint8_t>(byte);
-    const char32_t c = from.Decode(b);
-    table[byte] =
-        (from.Decodes(b) && c <= 0xFFFF) ? to.Encode(static_cast<char16_t>(c)) : to.QuestionMark();
-  }
-  return table;
 }
 
 }  // namespace mdbtokvt

@@ -29,30 +29,20 @@ class CodePage {
   bool Decodes(uint8_t byte) const { return decode_[byte] != kUndefined; }
   char32_t Decode(uint8_t byte) const { return decode_[byte]; }
 
-  // Appends UTF-16 text (any alignment, little-endian) converted to this
-  // code page; a surrogate pair (or a lone surrogate) becomes one '?'.
-  void AppendUtf16Le(const uint8_t* data, size_t units, std::string& out) const;
+  // Appends UTF-16 text converted to this code page; a surrogate pair (or a
+  // lone surrogate) becomes one '?'.
+  void AppendUtf16(std::u16string_view units, std::string& out) const;
   // Converts UTF-8 text (e.g. typed by a user) the same way.
   std::string FromUtf8(std::string_view utf8) const;
-
-  // Lower-case folding of this code page's letters, byte to byte: A-Z and
-  // the Latin letters with a lower-case form in the same code page.
-  const std::array<uint8_t, 256>& FoldTable() const { return fold_; }
 
  private:
   static constexpr char32_t kUndefined = 0xFFFFFFFF;
   CodePage() = default;
-  void BuildFoldTable();
 
   std::string name_;
   std::shared_ptr<const std::array<uint8_t, 65536>> encode_;
   std::array<char32_t, 256> decode_{};
-  std::array<uint8_t, 256> fold_{};
   uint8_t question_ = '?';
 };
-
-// A table from the bytes of one single-byte code page (the text encoding of a
-// Jet 3 file) straight to the bytes of the output code page.
-std::array<uint8_t, 256> TranscodeTable(const CodePage& from, const CodePage& to);
 
 }  // namespace mdbtokvt

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "source/ReaderSettings.h"
 #include "source/Recordset.h"
@@ -20,6 +21,12 @@ class DataSource {
   virtual void Open(std::string_view databasePath, std::string_view recordSource) = 0;
   // The open result of the last Open. Raises 91 when nothing is open.
   virtual Recordset& recordset() = 0;
+  // Facts about the database the last Open read, each worth a line of the
+  // conversion report (e.g. a sort order the program does not follow).
+  virtual const std::vector<std::string>& notes() const {
+    static const std::vector<std::string> kNone;
+    return kNone;
+  }
   // Says that Open will be called with these arguments later: a data source
   // may begin the work now, beside whatever the caller does meanwhile. Any
   // error is raised by that Open, as if nothing had been begun. Never raises.

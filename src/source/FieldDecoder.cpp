@@ -58,8 +58,7 @@ double DecodeNumeric(const uint8_t* data, int scale) {
 
 void FieldDecoder::DecodeText(const uint8_t* data, size_t size, Cell& cell) {
   cell.kind = Cell::Kind::kText;
-  cell.bytes.clear();
-  text_.Append(data, size, cell.bytes);
+  text_.Decode(data, size, cell.bytes, cell.key);
 }
 
 void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, Cell& cell) {
@@ -129,7 +128,7 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, Cell& 
     case MDB_REPID: {
       needs(kGuidSize);
       cell.kind = Cell::Kind::kText;
-      cell.bytes = FormatGuid(data);
+      text_.DecodeAscii(FormatGuid(data), cell.bytes, cell.key);
       return;
     }
     default:  // Binary and types this program has no use for: raw bytes

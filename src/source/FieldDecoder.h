@@ -1,7 +1,7 @@
 // Decodes one cracked field of a row from its raw bytes into a typed cell:
 // numbers from their little-endian bytes (never through libmdb's locale-
-// dependent strings), text converted to the output code page, Null kept apart
-// from an empty text.
+// dependent strings), text converted to the output code page with its sort
+// key, Null kept apart from an empty text.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,12 @@ struct Cell {
   int64_t integer = 0;
   double number = 0;
   std::string bytes;  // text in the output code page, or raw bytes of a blob
+  std::string key;    // a text's sort key
 };
 
 class FieldDecoder {
  public:
-  FieldDecoder(const AccessFile& file, const TextDecoder& text) : file_(file), text_(text) {}
+  FieldDecoder(const AccessFile& file, TextDecoder& text) : file_(file), text_(text) {}
 
   // Fills cell with the value of column in the row just cracked into field.
   // Yes/No gives 1/0 (it is never Null); Date/Time gives days since
@@ -35,7 +36,7 @@ class FieldDecoder {
   void DecodeText(const uint8_t* data, size_t size, Cell& cell);
 
   const AccessFile& file_;
-  const TextDecoder& text_;
+  TextDecoder& text_;
   std::string longValue_;  // reused buffer for Memo bytes
 };
 

@@ -40,13 +40,12 @@ struct PreparedPart {
 };
 
 PreparedPart Prepare(const SharedLoadedTables& tables, const std::optional<OrderedColumn>& ordered,
-                     const std::vector<uint32_t>* rows, const CodePage& codePage,
-                     std::string_view sql) {
+                     const std::vector<uint32_t>* rows, std::string_view sql) {
   SqliteDb db = OpenSqlite(":memory:");
   // A statement that must sort its whole result has SQLite sort the
   // pieces in helper threads while the query runs.
   ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
-  RegisterTextCollation(db.get(), codePage);
+  RegisterTextCollations(db.get());
   if (ordered) StoreOrderedTable(db.get(), (*tables)[ordered->table], ordered->column, rows);
   AttachLoadedTables(db.get(), tables,
                      ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
@@ -71,8 +70,10 @@ int ResultColumnOf(sqlite3_stmt* statement, const LoadedTable& table, size_t col
   return found;
 }
 
-std::unique_ptr<Recordset> Open(PreparedPart part) {
-  return std::make_unique<SqliteRecordset>(std::move(part.db), std::move(part.query.statement));
+// sortKeyColumn: a result column whose sort keys the recordset keeps.
+std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1) {
+  return std::make_unique<SqliteRecordset>(std::move(part.db), std::move(part.query.statement),
+                                           sortKeyColumn);
 }
 
 // Runs a plain join sorted by a column of many values on two connections,
@@ -80,36 +81,33 @@ std::unique_ptr<Recordset> Open(PreparedPart part) {
 // their own, and merges their rows on that column. Nothing when sql is not
 // such a statement.
 std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
-                                       const OrderedColumn& ordered, const CodePage& codePage,
-                                       std::string_view sql) {
+                                       const OrderedColumn& ordered, std::string_view sql) {
   const LoadedTable& table = (*tables)[ordered.table];
   if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql, table.name)) return nullptr;
-  const std::vector<std::vector<uint32_t>> rows = SplitByLeadingValue(
-      table, ordered.column, codePage.FoldTable(), kParts, kFewestValuesToSplit);
+  const std::vector<std::vector<uint32_t>> rows =
+      SplitByLeadingValue(table, ordered.column, kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;
   std::vector<PreparedPart> prepared;
-  for (const auto& partRows : rows) {
-    prepared.push_back(Prepare(tables, ordered, &partRows, codePage, sql));
-  }
+  for (const auto& partRows : rows) prepared.push_back(Prepare(tables, ordered, &partRows, sql));
   const int key = ResultColumnOf(prepared.front().query.statement.get(), table, ordered.column);
   if (key < 0) return nullptr;
-  std::vector<std::unique_ptr<Recordset>> parts;
-  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part)));
-  return std::make_unique<MergedRecordset>(std::move(parts), key, codePage.FoldTable());
+  std::vector<std::unique_ptr<SqliteRecordset>> parts;
+  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part), key));
+  return std::make_unique<MergedRecordset>(std::move(parts));
 }
 
 }  // namespace
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
-                                                  const CodePage& codePage, std::string_view sql) {
+                                                  std::string_view sql) {
   try {
     LoadedTables loaded = ReadLoadedTables(tablesPath);
     const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, loaded);
     const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
     if (ordered) {
-      if (auto inParts = OpenInParts(tables, *ordered, codePage, sql)) return inParts;
+      if (auto inParts = OpenInParts(tables, *ordered, sql)) return inParts;
     }
-    return Open(Prepare(tables, ordered, nullptr, codePage, sql));
+    return Open(Prepare(tables, ordered, nullptr, sql));
   } catch (const SqliteError& e) {
     throw ConversionError(
         kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");

@@ -1,14 +1,13 @@
 // The converting side of a record source the reader process has loaded
 // (ReaderJob.h): the loaded tables read back from the reader's file and
-// served to an in-memory SQLite connection, with the text collation of the
-// output code page, and the record source's statement running on them.
+// served to an in-memory SQLite connection, with the text collations, and
+// the record source's statement running on them.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "source/CodePage.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {
@@ -20,6 +19,6 @@ namespace mdbtokvt {
 // MergedRecordset.h). Raises 3000 when the file is not one the reader wrote
 // or SQLite cannot run the statement.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
-                                                  const CodePage& codePage, std::string_view sql);
+                                                  std::string_view sql);
 
 }  // namespace mdbtokvt

@@ -9,8 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "source/CollatedText.h"
 #include "source/SqliteDatabase.h"
-#include "source/TextCollation.h"
 
 namespace mdbtokvt {
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/Error.h"
+#include "source/CollatedText.h"
 
 namespace mdbtokvt {
 
@@ -54,17 +55,36 @@ void LoadedColumn::AppendDouble(double value) {
   onlyIntegers_ = false;
 }
 
-void LoadedColumn::AppendText(std::string_view bytes) { AppendBytes(Kind::kText, bytes); }
-void LoadedColumn::AppendBlob(std::string_view bytes) { AppendBytes(Kind::kBlob, bytes); }
+void LoadedColumn::AppendText(std::string_view text, std::string_view key) {
+  const size_t start = BeginBytes(Kind::kText);
+  if (key.empty()) {
+    arena_.append(text);
+  } else {
+    AppendCollatedText(text, key, arena_);
+  }
+  EndBytes(start);
+}
 
-void LoadedColumn::AppendBytes(Kind kind, std::string_view bytes) {
-  const auto length = static_cast<uint32_t>(bytes.size());
+void LoadedColumn::AppendBlob(std::string_view bytes) {
+  const size_t start = BeginBytes(Kind::kBlob);
+  arena_.append(bytes);
+  EndBytes(start);
+}
+
+size_t LoadedColumn::BeginBytes(Kind kind) {
   NoteKind(kind);
   kinds_.push_back(static_cast<uint8_t>(kind));
   slots_.push_back(arena_.size());
-  arena_.append(reinterpret_cast<const char*>(&length), kLengthBytes);
-  arena_.append(bytes.substr(0, length));
   onlyIntegers_ = false;
+  const size_t start = arena_.size();
+  arena_.append(kLengthBytes, '\0');
+  return start;
+}
+
+void LoadedColumn::EndBytes(size_t start) {
+  // Access values are far below 4 GB (a Memo holds at most 1 GB).
+  const auto length = static_cast<uint32_t>(arena_.size() - start - kLengthBytes);
+  std::memcpy(arena_.data() + start, &length, kLengthBytes);
 }
 
 void LoadedColumn::Reserve(size_t rows) {
@@ -84,6 +104,8 @@ std::string_view LoadedColumn::bytes(size_t row) const {
   std::memcpy(&length, arena_.data() + offset, kLengthBytes);
   return {arena_.data() + offset + kLengthBytes, length};
 }
+
+std::string_view LoadedColumn::text(size_t row) const { return CollatedTextOf(bytes(row)); }
 
 // ---- the file ----
 

@@ -21,7 +21,8 @@ class LoadedColumn {
       : name_(std::move(name)), declaredType_(std::move(declaredType)), holdsText_(holdsText) {}
 
   const std::string& name() const { return name_; }
-  // The type SQLite sees, e.g. "INTEGER" or "TEXT COLLATE ACCESSTEXT".
+  // The type SQLite sees, e.g. "INTEGER" or "TEXT COLLATE ACCESSTEXT"
+  // (which also names the sort order of its texts).
   const std::string& declaredType() const { return declaredType_; }
   // A text column: its Null reads as the Null text marker.
   bool holdsText() const { return holdsText_; }
@@ -32,7 +33,9 @@ class LoadedColumn {
   void AppendNull();
   void AppendInteger(int64_t value);
   void AppendDouble(double value);
-  void AppendText(std::string_view bytes);
+  // A text in the output code page with its sort key; without a key the
+  // text's key is derived from its bytes when it is compared.
+  void AppendText(std::string_view text, std::string_view key = {});
   void AppendBlob(std::string_view bytes);
   void Reserve(size_t rows);
 
@@ -44,7 +47,10 @@ class LoadedColumn {
   }
   int64_t integer(size_t row) const { return static_cast<int64_t>(slots_[row]); }
   double number(size_t row) const;
+  // A text as SQLite gets it (CollatedText.h), or a blob's bytes.
   std::string_view bytes(size_t row) const;
+  // A text in the output code page.
+  std::string_view text(size_t row) const;
 
  private:
   friend class LoadedTablesFile;
@@ -52,7 +58,10 @@ class LoadedColumn {
   static constexpr uint8_t kNoRows = 0xFE;
   static constexpr uint8_t kMixedKinds = 0xFF;
 
-  void AppendBytes(Kind kind, std::string_view bytes);
+  // A value of bytes: its kind, slot and length placeholder, then its bytes
+  // appended to the arena, then its length filled in.
+  size_t BeginBytes(Kind kind);
+  void EndBytes(size_t start);
   void NoteKind(Kind kind);
 
   std::string name_;

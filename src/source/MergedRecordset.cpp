@@ -1,30 +1,12 @@
 #include "source/MergedRecordset.h"
 
 #include "common/Error.h"
-#include "source/TextCollation.h"
+#include "sortorder/SortKey.h"
 
 namespace mdbtokvt {
 
-namespace {
-
-// A key value as the collation sees it: Null is the empty text.
-std::string_view KeyText(const Value& value, std::string& scratch) {
-  switch (value.kind()) {
-    case Value::Kind::kNull:
-      return {};
-    case Value::Kind::kText:
-      return value.text();
-    default:
-      scratch = ValueAsText(value);
-      return scratch;
-  }
-}
-
-}  // namespace
-
-MergedRecordset::MergedRecordset(std::vector<std::unique_ptr<Recordset>> parts, int key,
-                                 const std::array<uint8_t, 256>& fold)
-    : parts_(std::move(parts)), key_(key), fold_(fold) {
+MergedRecordset::MergedRecordset(std::vector<std::unique_ptr<SqliteRecordset>> parts)
+    : parts_(std::move(parts)) {
   PickCurrent();
 }
 
@@ -37,13 +19,9 @@ bool MergedRecordset::Bof() const {
 
 void MergedRecordset::PickCurrent() {
   current_ = nullptr;
-  std::string scratchA;
-  std::string scratchB;
   for (const auto& part : parts_) {
     if (part->Eof()) continue;
-    if (current_ == nullptr ||
-        CompareFoldedText(fold_, KeyText(part->FieldValue(key_), scratchA),
-                          KeyText(current_->FieldValue(key_), scratchB)) < 0) {
+    if (current_ == nullptr || CompareSortKeys(part->SortKey(), current_->SortKey()) < 0) {
       current_ = part.get();
     }
   }

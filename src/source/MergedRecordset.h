@@ -1,24 +1,22 @@
-// The rows of several recordsets, each sorted by one column in the text
+// The rows of several recordsets, each sorted by one column in its text
 // collation and holding values of that column no other one holds, walked as
 // one recordset in that column's order. Runs one statement on parts of its
 // ordered table in parallel (OrderedTable.h).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "source/Recordset.h"
+#include "source/SqliteRecordset.h"
 
 namespace mdbtokvt {
 
 class MergedRecordset final : public Recordset {
  public:
-  // parts: at least one, all with the same columns; key: the column they
-  // are sorted by; fold: the collation's fold table.
-  MergedRecordset(std::vector<std::unique_ptr<Recordset>> parts, int key,
-                  const std::array<uint8_t, 256>& fold);
+  // parts: at least one, all with the same columns, each keeping the sort
+  // keys of the column they are sorted by.
+  explicit MergedRecordset(std::vector<std::unique_ptr<SqliteRecordset>> parts);
 
   bool Bof() const override;
   bool Eof() const override { return current_ == nullptr; }
@@ -33,10 +31,8 @@ class MergedRecordset final : public Recordset {
   // tie, which the parts' distinct values rule out anyway), or null at the end.
   void PickCurrent();
 
-  std::vector<std::unique_ptr<Recordset>> parts_;
-  int key_;
-  std::array<uint8_t, 256> fold_;
-  Recordset* current_ = nullptr;
+  std::vector<std::unique_ptr<SqliteRecordset>> parts_;
+  SqliteRecordset* current_ = nullptr;
 };
 
 }  // namespace mdbtokvt

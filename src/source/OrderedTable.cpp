@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "source/CollatedText.h"
 #include "source/SqliteDatabase.h"
 #include "source/TextCollation.h"
 
@@ -197,26 +198,29 @@ bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable) {
 }
 
 std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table, size_t column,
-                                                       const std::array<uint8_t, 256>& fold,
                                                        size_t parts, size_t minimumValues) {
   const LoadedColumn& values = table.columns[column];
-  auto text = [&](uint32_t row) -> std::string_view {
-    return values.kind(row) == LoadedColumn::Kind::kText ? values.bytes(row) : std::string_view();
-  };
-  std::vector<uint32_t> order(table.rows);
-  for (uint32_t row = 0; row < order.size(); ++row) {
+  const SortOrder order = SortOrderOfColumnType(values.declaredType());
+  // Each row's sort key, computed once (Null's is empty: it sorts first).
+  std::vector<std::string> plainKeys(table.rows);
+  std::vector<std::string_view> keys(table.rows);
+  std::vector<uint32_t> sorted(table.rows);
+  for (uint32_t row = 0; row < sorted.size(); ++row) {
     const LoadedColumn::Kind kind = values.kind(row);
-    if (kind != LoadedColumn::Kind::kText && kind != LoadedColumn::Kind::kNull) return {};
-    order[row] = row;
+    if (kind == LoadedColumn::Kind::kText) {
+      keys[row] = SortKeyOfStored(order, values.bytes(row), plainKeys[row]);
+    } else if (kind != LoadedColumn::Kind::kNull) {
+      return {};
+    }
+    sorted[row] = row;
   }
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return CompareFoldedText(fold, text(a), text(b)) < 0;
-  });
-  std::vector<uint32_t> partOfRow(order.size());
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [&](uint32_t a, uint32_t b) { return CompareSortKeys(keys[a], keys[b]) < 0; });
+  std::vector<uint32_t> partOfRow(sorted.size());
   size_t distinct = 0;
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (i == 0 || CompareFoldedText(fold, text(order[i - 1]), text(order[i])) != 0) ++distinct;
-    partOfRow[order[i]] = static_cast<uint32_t>((distinct - 1) % parts);
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    if (i == 0 || CompareSortKeys(keys[sorted[i - 1]], keys[sorted[i]]) != 0) ++distinct;
+    partOfRow[sorted[i]] = static_cast<uint32_t>((distinct - 1) % parts);
   }
   if (parts < 2 || distinct < minimumValues) return {};
   std::vector<std::vector<uint32_t>> split(parts);

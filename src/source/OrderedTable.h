@@ -12,7 +12,6 @@
 
 #include <sqlite3.h>
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,11 +43,11 @@ std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
 bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable);
 
 // The rows of table (in row order) in parts: every distinct value of column
-// in the text collation (fold) goes whole to one part, the k-th distinct
-// value in sort order to part k % parts. Empty when column holds anything
-// but text and Null, or has fewer than minimumValues distinct values.
+// in its text collation (equal sort keys) goes whole to one part, the k-th
+// distinct value in sort order to part k % parts. Empty when column holds
+// anything but text and Null, or has fewer than minimumValues distinct
+// values.
 std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table, size_t column,
-                                                       const std::array<uint8_t, 256>& fold,
                                                        size_t parts, size_t minimumValues);
 
 // Creates table in db as an ordinary table under its own name, with its

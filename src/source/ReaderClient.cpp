@@ -73,8 +73,8 @@ std::string Seconds(std::chrono::milliseconds duration) {
 
 }  // namespace
 
-std::string InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
-                                const ReaderLimits& limits) {
+ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
+                                 const ReaderLimits& limits) {
   switch (exit.kind) {
     case ChildExit::Kind::kTimedOut:
       ThrowDamagedDatabase(databasePath, "the reader stopped after " + Seconds(limits.timeout));
@@ -94,7 +94,7 @@ std::string InterpretReaderExit(const ChildExit& exit, std::string_view database
   if (reply->errorNumber == 0) {
     const std::string damage = FirstDamageMessage(exit.output[kTableMessages]);
     if (!damage.empty()) ThrowDamagedDatabase(databasePath, "libmdb reported: " + damage);
-    return reply->text;
+    return {reply->text, reply->notes};
   }
   if (reply->errorNumber == kErrOutOfMemory) ThrowOutOfMemory(databasePath, limits);
   if (reply->errorNumber == kErrTableNotFound) {
@@ -108,8 +108,8 @@ std::string InterpretReaderExit(const ChildExit& exit, std::string_view database
   throw ConversionError(reply->errorNumber, reply->text);
 }
 
-std::string ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
-                               const std::string& codePage, std::string_view recordSource) {
+ReaderResult ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
+                                const std::string& codePage, std::string_view recordSource) {
   const ReaderLimits limits = LimitsFor(files.databaseSize, settings);
   ChildRun run;
   run.executable = FindReaderExecutable(settings);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "source/ChildProcess.h"
+#include "source/ReaderProtocol.h"
 #include "source/ReaderSettings.h"
 
 namespace mdbtokvt {
@@ -19,16 +20,18 @@ struct ReaderJobFiles {
 };
 
 // Runs the reader and returns the SQL statement that runs recordSource on the
-// filled tables file. Raises the reader's own errors, and 3343 when the
-// reader runs out of time or memory, crashes, or reports damage.
-std::string ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
-                               const std::string& codePage, std::string_view recordSource);
+// filled tables file, with the reader's notes. Raises the reader's own
+// errors, and 3343 when the reader runs out of time or memory, crashes, or
+// reports damage.
+ReaderResult ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
+                                const std::string& codePage, std::string_view recordSource);
 
 // The outcome of a finished reader run (channels: reply, catalog messages,
-// table messages): the SQL statement, or the error. A run that succeeded
-// while libmdb reported damage in the tables read fails as damaged, and so
-// does a missing table when libmdb reported damage in the catalog.
-std::string InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
-                                const ReaderLimits& limits);
+// table messages): the SQL statement and notes, or the error. A run that
+// succeeded while libmdb reported damage in the tables read fails as
+// damaged, and so does a missing table when libmdb reported damage in the
+// catalog.
+ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databasePath,
+                                 const ReaderLimits& limits);
 
 }  // namespace mdbtokvt

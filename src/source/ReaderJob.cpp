@@ -37,8 +37,19 @@ auto UnlessUnreadable(const std::vector<std::string>& unreadable, const AccessFi
   }
 }
 
-std::string LoadRecordSource(const ReaderRequest& request,
-                             const std::function<void()>& beforeTableReads) {
+// Texts sort in Access's "General" order whatever the header names; a file
+// made for a language's own order is sorted differently by Access.
+constexpr unsigned kGeneralSortOrder = 1033;
+
+std::vector<std::string> NotesOn(const AccessFile& file) {
+  const unsigned named = file.namedSortOrder();
+  if (named == 0 || named == kGeneralSortOrder) return {};
+  return {"The database names the sort order of language " + std::to_string(named) +
+          "; its text was sorted in Access's General order."};
+}
+
+ReaderResult LoadRecordSource(const ReaderRequest& request,
+                              const std::function<void()>& beforeTableReads) {
   const CodePage codePage = CodePage::Load(request.codePage);
   const AccessFile file(request.databasePath);
   try {
@@ -52,9 +63,9 @@ std::string LoadRecordSource(const ReaderRequest& request,
 
   // Empty tables, only for learning what the record source reads.
   SqliteDb db = OpenSqlite(":memory:");
-  RegisterTextCollation(db.get(), codePage);
+  RegisterTextCollations(db.get());
   try {
-    CreateTables(db.get(), catalog);
+    CreateTables(db.get(), catalog, file.sortOrder());
   } catch (const SqliteError&) {
     // Names SQLite cannot take side by side (e.g. two tables differing
     // only in case) only occur in a damaged catalog.
@@ -66,7 +77,7 @@ std::string LoadRecordSource(const ReaderRequest& request,
       unreadable, file, [&] { return PrepareQuery(db.get(), sql, catalog).reads; });
   beforeTableReads();
   WriteLoadedTables(request.tablesPath, LoadTables(file, codePage, reads));
-  return sql;
+  return {sql, NotesOn(file)};
 }
 
 }  // namespace
@@ -84,8 +95,8 @@ bool IsSqlText(std::string_view source) {
   return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '*';
 }
 
-std::string RunReaderJob(const ReaderRequest& request,
-                         const std::function<void()>& beforeTableReads) {
+ReaderResult RunReaderJob(const ReaderRequest& request,
+                          const std::function<void()>& beforeTableReads) {
   try {
     return LoadRecordSource(request, beforeTableReads);
   } catch (const SqliteError& e) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "source/ReaderProtocol.h"
+
 namespace mdbtokvt {
 
 struct ReaderRequest {
@@ -19,12 +21,11 @@ struct ReaderRequest {
 // database, prepares the record source there to learn which tables and
 // columns it reads, and loads just those into the tables file
 // (LoadedTables.h). beforeTableReads runs once between the catalog and the
-// first read of a table's pages. Returns the SQL statement that runs the
-// record source on the loaded tables. Raises the data source's
-// errors: 3024, 3051 and 3343 for the file, 3078 and 3061 for the record
-// source, 3000 for SQLite failures, 5 for the code page.
-std::string RunReaderJob(const ReaderRequest& request,
-                         const std::function<void()>& beforeTableReads);
+// first read of a table's pages. Raises the data source's errors: 3024,
+// 3051 and 3343 for the file, 3078 and 3061 for the record source, 3000 for
+// SQLite failures, 5 for the code page.
+ReaderResult RunReaderJob(const ReaderRequest& request,
+                          const std::function<void()>& beforeTableReads);
 
 // A record source is an SQL statement when it starts with SELECT (any case,
 // after blanks); otherwise it names a table.

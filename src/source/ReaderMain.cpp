@@ -42,14 +42,16 @@ void WriteAll(int fd, const std::string& bytes) {
 
 ReaderReply Run(const ReaderRequest& request) {
   try {
-    return {0, RunReaderJob(request, SendOutputToTableMessages)};
+    ReaderResult result = RunReaderJob(request, SendOutputToTableMessages);
+    return {0, std::move(result.sql), std::move(result.notes)};
   } catch (const ConversionError& e) {
-    return {e.number(), e.what()};
+    return {e.number(), e.what(), {}};
   } catch (const std::bad_alloc&) {
     // The data source decides whether the file or the limit is to blame.
-    return {kErrOutOfMemory, "Out of memory"};
+    return {kErrOutOfMemory, "Out of memory", {}};
   } catch (const std::exception& e) {
-    return {kErrSyntax, std::string("The database engine cannot read the file: ") + e.what() + "."};
+    return {
+        kErrSyntax, std::string("The database engine cannot read the file: ") + e.what() + ".", {}};
   }
 }
 

@@ -3,13 +3,15 @@
 // with descriptor 3 for its reply and descriptor 4 for what libmdb prints
 // while the tables the record source needs are read (stdout and stderr carry
 // what it prints before, while the catalog is read). The reply is
-//   "OK\n" followed by the SQL statement to run on the loaded tables, or
+//   "OK <n>\n", n lines of notes for the conversion report, then the SQL
+//   statement to run on the loaded tables, or
 //   "ERROR <number>\n" followed by the error's description.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mdbtokvt {
 
@@ -17,9 +19,17 @@ inline constexpr int kReaderReplyFd = 3;
 inline constexpr int kReaderTableMessagesFd = 4;
 inline constexpr int kReaderArgumentCount = 4;
 
+// What the reader hands back for a record source it has loaded.
+struct ReaderResult {
+  std::string sql;  // runs the record source on the loaded tables
+  // Facts about the file worth a line of the conversion report.
+  std::vector<std::string> notes;
+};
+
 struct ReaderReply {
-  int errorNumber = 0;  // 0: success
-  std::string text;     // the SQL statement, or the error description
+  int errorNumber = 0;             // 0: success
+  std::string text;                // the SQL statement, or the error description
+  std::vector<std::string> notes;  // on success: one line each
 };
 
 std::string EncodeReaderReply(const ReaderReply& reply);

@@ -43,7 +43,9 @@ class MemoryRecordset final : public Recordset {
   MemoryRecordset(std::vector<std::string> columns, std::vector<std::vector<Value>> rows);
 
   bool Bof() const override { return position_ < 0 || rows_.empty(); }
-  bool Eof() const override { return rows_.empty() || position_ >= static_cast<long>(rows_.size()); }
+  bool Eof() const override {
+    return rows_.empty() || position_ >= static_cast<long>(rows_.size());
+  }
   void MoveFirst() override;
   void MoveNext() override;
   int32_t RecordCount() const override;

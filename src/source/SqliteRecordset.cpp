@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "source/CollatedText.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 
@@ -19,16 +20,24 @@ constexpr size_t kMostBatchesAhead = 4;
 
 [[noreturn]] void ThrowNoCurrentRecord() { throw ConversionError(3021, "No current record."); }
 
+// A text or blob value's bytes.
+std::string_view RawBytes(sqlite3_value* value) {
+  const void* data = sqlite3_value_blob(value);
+  const int size = sqlite3_value_bytes(value);
+  return {static_cast<const char*>(data), static_cast<size_t>(size > 0 ? size : 0)};
+}
+
 }  // namespace
 
-SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement)
-    : db_(std::move(db)), statement_(std::move(statement)) {
+SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn)
+    : db_(std::move(db)), statement_(std::move(statement)), sortKeyColumn_(sortKeyColumn) {
   const int count = sqlite3_column_count(statement_.get());
   for (int i = 0; i < count; ++i) {
     const char* name = sqlite3_column_name(statement_.get(), i);
     const char* declared = sqlite3_column_decltype(statement_.get(), i);
     names_.emplace_back(name != nullptr ? name : "");
     booleanColumns_.push_back(declared != nullptr && kBooleanType == declared);
+    if (i == sortKeyColumn_ && declared != nullptr) sortKeyOrder_ = SortOrderOfColumnType(declared);
   }
   StartReading();
   try {
@@ -101,6 +110,7 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
   const size_t columns = names_.size();
   try {
     if (batch.values.size() < rows * columns) batch.values.resize(rows * columns);
+    if (sortKeyColumn_ >= 0 && batch.sortKeys.size() < rows) batch.sortKeys.resize(rows);
     while (batch.rows < rows) {
       const int rc = sqlite3_step(statement_.get());
       if (rc == SQLITE_DONE) {
@@ -114,6 +124,7 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
       }
       Value* row = batch.values.data() + batch.rows * columns;
       for (size_t i = 0; i < columns; ++i) ReadColumn(static_cast<int>(i), row[i]);
+      if (sortKeyColumn_ >= 0) ReadSortKey(batch.sortKeys[batch.rows]);
       ++batch.rows;
     }
   } catch (...) {
@@ -166,18 +177,28 @@ void SqliteRecordset::ReadColumn(int index, Value& into) const {
       return;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
-      const void* data = sqlite3_value_blob(value);
-      const int size = sqlite3_value_bytes(value);
-      if (IsNullTextMarker(data, size)) {
+      const std::string_view stored = RawBytes(value);
+      if (IsNullTextMarker(stored)) {
         into = Value::Null();
       } else {
-        into.AssignText({static_cast<const char*>(data), static_cast<size_t>(size > 0 ? size : 0)});
+        into.AssignText(SplitCollatedText(stored).text);
       }
       return;
     }
     default:
       into = Value::Null();
   }
+}
+
+void SqliteRecordset::ReadSortKey(std::string& into) const {
+  sqlite3_value* value = sqlite3_column_value(statement_.get(), sortKeyColumn_);
+  const int type = sqlite3_value_type(value);
+  if (type != SQLITE_TEXT) {
+    into.clear();
+    return;
+  }
+  std::string scratch;
+  into.assign(SortKeyOfStored(sortKeyOrder_, RawBytes(value), scratch));
 }
 
 void SqliteRecordset::MoveFirst() {
@@ -201,6 +222,11 @@ int SqliteRecordset::FieldIndex(std::string_view name) const {
     if (NamesEqual(names_[i], name)) return static_cast<int>(i);
   }
   ThrowItemNotFound();
+}
+
+std::string_view SqliteRecordset::SortKey() const {
+  if (sortKeyColumn_ < 0 || atEnd_ || row_ == nullptr) return {};
+  return current_.sortKeys[nextRow_ - 1];
 }
 
 const Value& SqliteRecordset::FieldValue(int index) const {

@@ -3,7 +3,8 @@
 // few batches ahead of the walk: the join and sort of a large record source
 // run on one core while the converter writes records on the other, and a
 // large result never sits in memory as a whole. Owns the database it reads
-// from.
+// from. It can keep the sort key of one column's values beside them, for
+// merging recordsets sorted by that column (MergedRecordset.h).
 #pragma once
 
 #include <condition_variable>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "sortorder/SortKey.h"
 #include "source/Recordset.h"
 #include "source/SqliteDatabase.h"
 
@@ -23,7 +25,8 @@ namespace mdbtokvt {
 class SqliteRecordset final : public Recordset {
  public:
   // Returns once the first row is read. Raises 3000 when the statement fails.
-  SqliteRecordset(SqliteDb db, SqliteStatement statement);
+  // sortKeyColumn: a text column whose values' sort keys are kept, or -1.
+  SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1);
   // Stops the reading thread, interrupting the statement if need be.
   ~SqliteRecordset() override;
   SqliteRecordset(const SqliteRecordset&) = delete;
@@ -39,10 +42,14 @@ class SqliteRecordset final : public Recordset {
   int32_t RecordCount() const override { return rowsSeen_; }
   int FieldIndex(std::string_view name) const override;
   const Value& FieldValue(int index) const override;
+  // The current row's sort key in the column given at construction (empty
+  // for Null or without such a column).
+  std::string_view SortKey() const;
 
  private:
   struct Batch {
-    std::vector<Value> values;  // rows one after another, each names_.size() values
+    std::vector<Value> values;          // rows one after another, each names_.size() values
+    std::vector<std::string> sortKeys;  // a row's sort key, when one is kept
     size_t rows = 0;
     bool last = false;           // nothing follows this batch
     std::exception_ptr failure;  // raised once the walk is past the rows before it
@@ -55,6 +62,8 @@ class SqliteRecordset final : public Recordset {
   // The current statement row's value in column index, into a value of a
   // batch (whose text buffer it reuses).
   void ReadColumn(int index, Value& into) const;
+  // The current statement row's sort key in sortKeyColumn_.
+  void ReadSortKey(std::string& into) const;
   void StartReading();
   void StopReading();
   // Makes the next row current; fills row_ or sets atEnd_.
@@ -64,6 +73,8 @@ class SqliteRecordset final : public Recordset {
   SqliteStatement statement_;
   std::vector<std::string> names_;
   std::vector<bool> booleanColumns_;
+  int sortKeyColumn_;
+  SortOrder sortKeyOrder_ = SortOrder::kGeneralLegacy;
 
   // Touched by the walking thread only.
   Batch current_;

@@ -4,6 +4,7 @@
 
 #include "source/MdbLibrary.h"
 #include "source/SqliteDatabase.h"
+#include "source/TextCollation.h"
 
 namespace mdbtokvt {
 
@@ -11,7 +12,7 @@ bool IsTextColumn(int mdbType) {
   return mdbType == MDB_TEXT || mdbType == MDB_MEMO || mdbType == MDB_REPID;
 }
 
-std::string_view ColumnDefinition(int mdbType) {
+std::string_view ColumnDefinition(int mdbType, SortOrder order) {
   switch (mdbType) {
     case MDB_BOOL:
       return kBooleanType;
@@ -29,13 +30,13 @@ std::string_view ColumnDefinition(int mdbType) {
     case MDB_TEXT:
     case MDB_MEMO:
     case MDB_REPID:
-      return "TEXT COLLATE ACCESSTEXT";
+      return TextColumnType(order);
     default:
       return "BLOB";
   }
 }
 
-void CreateTables(sqlite3* db, const Catalog& catalog) {
+void CreateTables(sqlite3* db, const Catalog& catalog, SortOrder order) {
   std::string sql = "BEGIN;";
   for (const CatalogTable& table : catalog) {
     if (table.columns.empty()) continue;  // SQLite has no tables without columns
@@ -44,7 +45,7 @@ void CreateTables(sqlite3* db, const Catalog& catalog) {
       if (i > 0) sql += ", ";
       sql += QuoteIdentifier(table.columns[i].name);
       sql += ' ';
-      sql += ColumnDefinition(table.columns[i].type);
+      sql += ColumnDefinition(table.columns[i].type, order);
     }
     sql += ");";
   }

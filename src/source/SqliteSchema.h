@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "sortorder/SortKey.h"
 #include "source/Catalog.h"
 
 namespace mdbtokvt {
@@ -15,16 +16,17 @@ namespace mdbtokvt {
 // columns back to Yes/No values.
 inline constexpr std::string_view kBooleanType = "BOOLEAN";
 
-// Text, Memo and Replication ID columns: stored as output code page bytes,
-// sorted with the text collation, Null stored as the Null marker.
+// Text, Memo and Replication ID columns: stored as output code page bytes
+// with their sort keys (CollatedText.h), sorted with the text collation of
+// the file's sort order, Null stored as the Null marker.
 bool IsTextColumn(int mdbType);
 
 // The column definition text for an Access column type, e.g.
-// "INTEGER", "REAL", "TEXT COLLATE ACCESSTEXT".
-std::string_view ColumnDefinition(int mdbType);
+// "INTEGER", "REAL", "TEXT COLLATE ACCESSTEXT"; text sorts in order.
+std::string_view ColumnDefinition(int mdbType, SortOrder order);
 
-// Creates every table of the catalog, empty. The text collation must be
-// registered on db first.
-void CreateTables(sqlite3* db, const Catalog& catalog);
+// Creates every table of the catalog, empty, text sorting in order. The text
+// collations must be registered on db first.
+void CreateTables(sqlite3* db, const Catalog& catalog, SortOrder order);
 
 }  // namespace mdbtokvt

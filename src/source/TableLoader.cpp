@@ -49,7 +49,7 @@ void AppendCell(const Cell& cell, LoadedColumn& column) {
       column.AppendDouble(cell.number);
       return;
     case Cell::Kind::kText:
-      column.AppendText(cell.bytes);
+      column.AppendText(cell.bytes, cell.key);
       return;
     case Cell::Kind::kBlob:
       column.AppendBlob(cell.bytes);
@@ -87,8 +87,9 @@ class Loader {
         continue;
       }
       columns.push_back({i, column});
-      loaded.columns.emplace_back(column->name, std::string(ColumnDefinition(column->col_type)),
-                                  IsTextColumn(column->col_type));
+      loaded.columns.emplace_back(
+          column->name, std::string(ColumnDefinition(column->col_type, file_.sortOrder())),
+          IsTextColumn(column->col_type));
       // The row count of the definition only sizes the columns up front;
       // damage can make it anything, so it is capped by what the file's
       // pages can hold.
@@ -109,8 +110,8 @@ class Loader {
 
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
                                                       const CodePage& output) {
-    if (!file.IsJet3()) return std::make_unique<TextDecoder>(output);
-    return std::make_unique<TextDecoder>(output, Jet3CodePage(file));
+    if (!file.IsJet3()) return std::make_unique<TextDecoder>(output, file.sortOrder());
+    return std::make_unique<TextDecoder>(output, Jet3CodePage(file), file.sortOrder());
   }
 
   const AccessFile& file_;

@@ -1,62 +1,56 @@
 #include "source/TextCollation.h"
 
-#include <algorithm>
-#include <cstring>
-#include <memory>
+#include <string>
 
+#include "source/CollatedText.h"
 #include "source/SqliteDatabase.h"
 
 namespace mdbtokvt {
 
-int CompareFoldedText(const std::array<uint8_t, 256>& fold, std::string_view a,
-                      std::string_view b) {
-  if (IsNullTextMarker(a.data(), static_cast<int>(a.size()))) a = {};
-  if (IsNullTextMarker(b.data(), static_cast<int>(b.size()))) b = {};
-  const auto* x = reinterpret_cast<const uint8_t*>(a.data());
-  const auto* y = reinterpret_cast<const uint8_t*>(b.data());
-  const size_t n = std::min(a.size(), b.size());
-  size_t i = 0;
-  while (i < n) {
-    // Equal bytes fold equally: skip runs of them a word at a time (sorted
-    // neighbours share long prefixes), and fold only where bytes differ.
-    while (i + 8 <= n) {
-      uint64_t u, v;
-      std::memcpy(&u, x + i, 8);
-      std::memcpy(&v, y + i, 8);
-      if (u != v) break;
-      i += 8;
-    }
-    while (i < n && x[i] == y[i]) ++i;
-    if (i == n) break;
-    const int fx = fold[x[i]];
-    const int fy = fold[y[i]];
-    if (fx != fy) return fx - fy;
-    ++i;
-  }
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
-}
-
 namespace {
 
+constexpr SortOrder kOrders[] = {SortOrder::kGeneral97, SortOrder::kGeneralLegacy};
+constexpr std::string_view kCollatePrefix = "TEXT COLLATE ";
+constexpr std::string_view kType97 = "TEXT COLLATE ACCESSTEXT97";
+constexpr std::string_view kTypeLegacy = "TEXT COLLATE ACCESSTEXT";
+
 int CollationCallback(void* context, int sizeA, const void* a, int sizeB, const void* b) {
-  const auto& fold = *static_cast<const std::array<uint8_t, 256>*>(context);
-  return CompareFoldedText(fold, {static_cast<const char*>(a), static_cast<size_t>(sizeA)},
+  const auto order = static_cast<SortOrder>(reinterpret_cast<uintptr_t>(context));
+  return CompareStoredText(order, {static_cast<const char*>(a), static_cast<size_t>(sizeA)},
                            {static_cast<const char*>(b), static_cast<size_t>(sizeB)});
 }
 
-void DestroyFoldTable(void* context) { delete static_cast<std::array<uint8_t, 256>*>(context); }
-
 }  // namespace
 
-void RegisterTextCollation(sqlite3* db, const CodePage& codePage) {
-  // The connection owns its copy of the table and frees it when it closes.
-  auto fold = std::make_unique<std::array<uint8_t, 256>>(codePage.FoldTable());
-  // Text is handed over as stored: bytes of the output code page, which
-  // SQLite keeps as they are in a UTF-8 database.
-  const int rc = sqlite3_create_collation_v2(db, kTextCollationName, SQLITE_UTF8, fold.get(),
-                                             CollationCallback, DestroyFoldTable);
-  if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db));
-  fold.release();
+std::string_view TextColumnType(SortOrder order) {
+  return order == SortOrder::kGeneral97 ? kType97 : kTypeLegacy;
+}
+
+std::string_view TextCollationName(SortOrder order) {
+  return TextColumnType(order).substr(kCollatePrefix.size());
+}
+
+SortOrder SortOrderOfColumnType(std::string_view declaredType) {
+  return declaredType == kType97 ? SortOrder::kGeneral97 : SortOrder::kGeneralLegacy;
+}
+
+int CompareStoredText(SortOrder order, std::string_view a, std::string_view b) {
+  // Keyed values (every text of a loaded column but the plain ones) need no
+  // work beyond the comparison of their keys.
+  std::string scratchA;
+  std::string scratchB;
+  return CompareSortKeys(SortKeyOfStored(order, a, scratchA), SortKeyOfStored(order, b, scratchB));
+}
+
+void RegisterTextCollations(sqlite3* db) {
+  for (const SortOrder order : kOrders) {
+    const std::string name(TextCollationName(order));
+    void* context = reinterpret_cast<void*>(static_cast<uintptr_t>(order));
+    if (sqlite3_create_collation_v2(db, name.c_str(), SQLITE_UTF8, context, CollationCallback,
+                                    nullptr) != SQLITE_OK) {
+      throw SqliteError(sqlite3_errmsg(db));
+    }
+  }
 }
 
 }  // namespace mdbtokvt

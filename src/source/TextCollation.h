@@ -1,33 +1,28 @@
-// The sort order of text in queries, as the Access engine sorts by default:
-// texts in the output code page compared byte by byte with letters folded to
-// lower case; Null and empty text equal and before everything else.
-//
-// SQLite never hands NULL to a collation, so a Null text is stored as a
-// marker, a text of the single byte 00, which the collation takes for empty
-// and the recordset turns back into Null.
+// The sort order of text in queries: Access's "General" order, compared on
+// the sort keys that stored text values carry (CollatedText.h). A text
+// column's declared type names the collation of its file's order.
 #pragma once
 
 #include <sqlite3.h>
 
-#include <array>
-#include <cstdint>
 #include <string_view>
 
-#include "source/CodePage.h"
+#include "sortorder/SortKey.h"
 
 namespace mdbtokvt {
 
-inline constexpr std::string_view kNullTextMarker{"\0", 1};
-inline constexpr const char* kTextCollationName = "ACCESSTEXT";
+// The declared type of a text column sorting in order, e.g.
+// "TEXT COLLATE ACCESSTEXT", and the collation it names.
+std::string_view TextColumnType(SortOrder order);
+std::string_view TextCollationName(SortOrder order);
+// The sort order a text column's declared type names (General 2000-2007
+// for any other type).
+SortOrder SortOrderOfColumnType(std::string_view declaredType);
 
-inline bool IsNullTextMarker(const void* data, int size) {
-  return size == 1 && *static_cast<const unsigned char*>(data) == 0;
-}
+// <0, 0 or >0 as stored text value a sorts before, with or after b.
+int CompareStoredText(SortOrder order, std::string_view a, std::string_view b);
 
-// <0, 0 or >0 as a sorts before, with or after b.
-int CompareFoldedText(const std::array<uint8_t, 256>& fold, std::string_view a, std::string_view b);
-
-// Registers the collation kTextCollationName on db for codePage's letters.
-void RegisterTextCollation(sqlite3* db, const CodePage& codePage);
+// Registers the collations of both sort orders on db.
+void RegisterTextCollations(sqlite3* db);
 
 }  // namespace mdbtokvt

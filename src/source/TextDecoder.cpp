@@ -2,24 +2,44 @@
 
 namespace mdbtokvt {
 
-TextDecoder::TextDecoder(const CodePage& output) : output_(output) {}
+TextDecoder::TextDecoder(const CodePage& output, SortOrder order)
+    : output_(output), order_(order) {}
 
-TextDecoder::TextDecoder(const CodePage& output, const CodePage& fileCodePage)
-    : output_(output), singleByte_(true), singleByteTable_(TranscodeTable(fileCodePage, output)) {}
-
-void TextDecoder::Append(const uint8_t* data, size_t size, std::string& out) const {
-  if (!singleByte_) {
-    AppendJet4(data, size, out);
-    return;
+TextDecoder::TextDecoder(const CodePage& output, const CodePage& fileCodePage, SortOrder order)
+    : output_(output), order_(order), singleByte_(true) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const auto b = static_cast<uint8_t>(byte);
+    const char32_t c = fileCodePage.Decode(b);
+    // A byte the code page leaves undefined reads as '?', as it is written.
+    fileCharacters_[byte] =
+        fileCodePage.Decodes(b) && c <= 0xFFFF ? static_cast<char16_t>(c) : u'?';
   }
-  const size_t base = out.size();
-  out.resize(base + size);
-  for (size_t i = 0; i < size; ++i) out[base + i] = static_cast<char>(singleByteTable_[data[i]]);
 }
 
-void TextDecoder::AppendJet4(const uint8_t* data, size_t size, std::string& out) const {
+void TextDecoder::Decode(const uint8_t* data, size_t size, std::string& text, std::string& key) {
+  units_.clear();
+  if (singleByte_) {
+    units_.reserve(size);
+    for (size_t i = 0; i < size; ++i) units_.push_back(fileCharacters_[data[i]]);
+  } else {
+    StoredJet4Units(data, size);
+  }
+  Finish(text, key);
+}
+
+void TextDecoder::DecodeAscii(std::string_view ascii, std::string& text, std::string& key) {
+  units_.assign(ascii.begin(), ascii.end());
+  Finish(text, key);
+}
+
+void TextDecoder::StoredJet4Units(const uint8_t* data, size_t size) {
+  auto appendUcs2 = [&](const uint8_t* from, size_t units) {
+    for (size_t i = 0; i < units; ++i) {
+      units_.push_back(static_cast<char16_t>(from[2 * i] | (from[2 * i + 1] << 8)));
+    }
+  };
   if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) {
-    output_.AppendUtf16Le(data, size / 2, out);
+    appendUcs2(data, size / 2);
     return;
   }
   // Compressed: segments of one byte per character (U+0001..U+00FF) and of
@@ -30,14 +50,20 @@ void TextDecoder::AppendJet4(const uint8_t* data, size_t size, std::string& out)
   for (size_t i = 2; i <= size; ++i) {
     if (i < size && data[i] != 0) continue;
     if (oneByte) {
-      for (size_t k = segment; k < i; ++k)
-        out.push_back(static_cast<char>(output_.Encode(data[k])));
+      for (size_t k = segment; k < i; ++k) units_.push_back(data[k]);
     } else {
-      output_.AppendUtf16Le(data + segment, (i - segment) / 2, out);
+      appendUcs2(data + segment, (i - segment) / 2);
     }
     oneByte = !oneByte;
     segment = i + 1;
   }
+}
+
+void TextDecoder::Finish(std::string& text, std::string& key) const {
+  text.clear();
+  output_.AppendUtf16(units_, text);
+  key.clear();
+  AppendSortKey(order_, units_, key);
 }
 
 }  // namespace mdbtokvt

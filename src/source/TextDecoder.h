@@ -1,13 +1,17 @@
-// Turns the stored bytes of a Text or Memo value into output code page bytes.
-// Jet 4 (and later) stores UCS-2LE, optionally in the compressed form that
-// starts with FF FE; Jet 3 stores bytes of the file's own code page.
+// Turns the stored bytes of a Text or Memo value into output code page bytes
+// and the text's sort key. Jet 4 (and later) stores UCS-2LE, optionally in
+// the compressed form that starts with FF FE; Jet 3 stores bytes of the
+// file's own code page. The key is built from the characters as stored,
+// before the conversion to the output code page loses any of them.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "sortorder/SortKey.h"
 #include "source/CodePage.h"
 
 namespace mdbtokvt {
@@ -15,19 +19,25 @@ namespace mdbtokvt {
 class TextDecoder {
  public:
   // Decoder for Jet 4 text.
-  explicit TextDecoder(const CodePage& output);
-  // Decoder for Jet 3 text stored in the code page fileCodePage.
-  TextDecoder(const CodePage& output, const CodePage& fileCodePage);
+  TextDecoder(const CodePage& output, SortOrder order);
+  // Decoder for Jet 3 text stored in the code page fileCodePage (only read
+  // here).
+  TextDecoder(const CodePage& output, const CodePage& fileCodePage, SortOrder order);
 
-  // Appends the converted text of size stored bytes to out.
-  void Append(const uint8_t* data, size_t size, std::string& out) const;
+  // Converts size stored bytes into text (output code page) and key.
+  void Decode(const uint8_t* data, size_t size, std::string& text, std::string& key);
+  // The same for a text the program made itself, in ASCII.
+  void DecodeAscii(std::string_view ascii, std::string& text, std::string& key);
 
  private:
-  void AppendJet4(const uint8_t* data, size_t size, std::string& out) const;
+  void StoredJet4Units(const uint8_t* data, size_t size);
+  void Finish(std::string& text, std::string& key) const;
 
   const CodePage& output_;
+  SortOrder order_;
   bool singleByte_ = false;
-  std::array<uint8_t, 256> singleByteTable_{};
+  std::array<char16_t, 256> fileCharacters_{};  // Jet 3: the character of each byte
+  std::u16string units_;                        // the text being decoded
 };
 
 }  // namespace mdbtokvt

@@ -120,7 +120,7 @@ class FakeReader : public testing::Test {
 // A reader that loaded no tables: an empty tables file and the statement.
 constexpr const char* kGoodReply =
     "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' > \"$2\"; "
-    "printf 'OK\\nSELECT 1 AS one' >&3";
+    "printf 'OK 0\\nSELECT 1 AS one' >&3";
 
 TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
   const Outcome r = Open(Script("exec sleep 600", 500ms));
@@ -233,13 +233,20 @@ TEST_F(FakeReader, AnswersAndLibraryMessages) {
 }
 
 TEST(ReaderReply, Format) {
-  EXPECT_EQ(DecodeReaderReply(EncodeReaderReply({0, "SELECT 1"}))->text, "SELECT 1");
-  const auto error = DecodeReaderReply(EncodeReaderReply({3078, "two\nlines"}));
+  EXPECT_EQ(DecodeReaderReply(EncodeReaderReply({0, "SELECT 1", {}}))->text, "SELECT 1");
+  // Notes are one line each, before the statement (which may span lines).
+  const auto noted =
+      DecodeReaderReply(EncodeReaderReply({0, "SELECT\n1", {"first", "second\nline"}}));
+  ASSERT_TRUE(noted);
+  EXPECT_EQ(noted->text, "SELECT\n1");
+  EXPECT_EQ(noted->notes, (std::vector<std::string>{"first", "second line"}));
+  const auto error = DecodeReaderReply(EncodeReaderReply({3078, "two\nlines", {}}));
   ASSERT_TRUE(error);
   EXPECT_EQ(error->errorNumber, 3078);
   EXPECT_EQ(error->text, "two\nlines");
-  for (const char* bad : {"", "OK", "ERROR 3078", "ERROR x\n", "ERROR 0\nzero", "ERROR -5\n",
-                          "ERROR 12 \n", "okay\n"}) {
+  for (const char* bad :
+       {"", "OK", "OK\nSELECT 1", "OK 2\nonly one note\n", "OK -1\n", "ERROR 3078", "ERROR x\n",
+        "ERROR 0\nzero", "ERROR -5\n", "ERROR 12 \n", "okay\n"}) {
     EXPECT_FALSE(DecodeReaderReply(bad)) << bad;
   }
 }

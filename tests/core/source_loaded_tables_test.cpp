@@ -22,14 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr SortOrder kOrder = SortOrder::kGeneralLegacy;
+
 // Numbers(k LONG, name TEXT, amount DOUBLE) with integers, Nulls, and in
 // Mixed(v) integers beside a double, a text and a blob that SQLite's
 // comparisons may still find equal to an integer.
 LoadedTables SampleTables() {
   LoadedTable numbers{"Numbers", 0, {}};
-  numbers.columns.emplace_back("k", std::string(ColumnDefinition(MDB_LONGINT)), false);
-  numbers.columns.emplace_back("name", std::string(ColumnDefinition(MDB_TEXT)), true);
-  numbers.columns.emplace_back("amount", std::string(ColumnDefinition(MDB_DOUBLE)), false);
+  numbers.columns.emplace_back("k", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
+  numbers.columns.emplace_back("name", std::string(ColumnDefinition(MDB_TEXT, kOrder)), true);
+  numbers.columns.emplace_back("amount", std::string(ColumnDefinition(MDB_DOUBLE, kOrder)), false);
   const std::vector<std::tuple<std::optional<int>, std::optional<std::string>, double>> rows = {
       {1, "one", 1.5},       {2, "two", 2},   {2, std::nullopt, -3},
       {std::nullopt, "", 0}, {7, "seven", 7}, {-5, "minus", 1e300}};
@@ -50,9 +52,9 @@ LoadedTables SampleTables() {
   LoadedTable counted{"Counted", 3, {}};  // no column read, rows counted
   // Keys, one row each: close together (looked up in an array) and far apart.
   LoadedTable ids{"Ids", 0, {}};
-  ids.columns.emplace_back("id", std::string(ColumnDefinition(MDB_LONGINT)), false);
+  ids.columns.emplace_back("id", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
   LoadedTable far{"Far", 0, {}};
-  far.columns.emplace_back("f", std::string(ColumnDefinition(MDB_LONGINT)), false);
+  far.columns.emplace_back("f", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
   for (int id : {3, 1, 2, 7}) ids.columns[0].AppendInteger(id), ++ids.rows;
   for (int f : {5, 1000000, -7, 2}) far.columns[0].AppendInteger(f), ++far.rows;
   return {std::move(numbers), std::move(mixed), std::move(counted), std::move(ids), std::move(far)};
@@ -98,7 +100,7 @@ void StoreTables(sqlite3* db, const LoadedTables& tables) {
 
 TEST(LoadedTables, QueriesAnswerAsOnStoredTables) {
   SqliteDb loaded = OpenSqlite(":memory:");
-  RegisterTextCollation(loaded.get(), CodePage::Load("WINDOWS-1252"));
+  RegisterTextCollations(loaded.get());
   AttachLoadedTables(loaded.get(), SampleTables());
   SqliteDb stored = OpenSqlite(":memory:");
   StoreTables(stored.get(), SampleTables());

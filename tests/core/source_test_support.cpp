@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 #include "common/Error.h"
+#include "source/CodePage.h"
+#include "source/CollatedText.h"
 #include "source/DataSource.h"
 #include "source/SqliteDatabase.h"
 
@@ -16,6 +18,11 @@ std::string Fixture(std::string_view relative) {
   return std::string(MDBTOKVT_TEST_DATA) + "/fixtures/" + std::string(relative);
 }
 
+void AppendName(LoadedColumn& column, std::string_view utf8) {
+  static const CodePage cp1252 = CodePage::Load("WINDOWS-1252");
+  column.AppendText(cp1252.FromUtf8(utf8), SortKeyOfUtf8(SortOrder::kGeneralLegacy, utf8));
+}
+
 std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql) {
   SqliteStatement statement = PrepareSql(db, sql);
   std::vector<std::string> rows;
@@ -23,7 +30,11 @@ std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql) {
     std::string row;
     for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
       const auto* text = sqlite3_column_text(statement.get(), i);
-      row += std::string(text ? reinterpret_cast<const char*>(text) : "<null>") + "|";
+      const auto size = static_cast<size_t>(sqlite3_column_bytes(statement.get(), i));
+      // Texts of the loaded tables carry their sort keys.
+      row += std::string(text ? CollatedTextOf({reinterpret_cast<const char*>(text), size})
+                              : "<null>") +
+             "|";
     }
     rows.push_back(row);
   }

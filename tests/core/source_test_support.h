@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Value.h"
+#include "source/LoadedTables.h"
 
 namespace mdbtokvt::source_test {
 
@@ -24,8 +25,12 @@ struct Result {
 Result ReadAll(const std::string& path, std::string_view recordSource,
                const std::string& codePage = "WINDOWS-1252");
 
+// Appends a text given in UTF-8 the way the reader loads a Jet 4 text: in
+// Windows-1252, with its Access 2000-2007 sort key.
+void AppendName(LoadedColumn& column, std::string_view utf8);
+
 // Every row of sql run on db as one line of text, each value followed by
-// "|" (SQL Null as "<null>").
+// "|" (SQL Null as "<null>", a text of the loaded tables without its key).
 std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql);
 
 // One column of a result as text (Null as "<Null>"), for compact checks.

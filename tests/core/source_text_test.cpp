@@ -1,10 +1,12 @@
 // Text as the converters see it: converted to the output code page when read
 // (one byte per character, '?' for what the code page lacks), Null kept apart
-// from empty text, and sorted as the Access engine sorts by default.
+// from empty text, and sorted in Access's "General" order on keys built from
+// the characters as stored.
 #include <gtest/gtest.h>
 
 #include "source/Catalog.h"
 #include "source/CodePage.h"
+#include "source/CollatedText.h"
 #include "source/LoadedTableModule.h"
 #include "source/MdbLibrary.h"
 #include "source/QueryPlan.h"
@@ -28,9 +30,10 @@ const CodePage& Cp1252() {
 
 std::string Jet4(std::initializer_list<int> bytes) {
   const std::vector<uint8_t> data(bytes.begin(), bytes.end());
-  std::string out;
-  TextDecoder(Cp1252()).Append(data.data(), data.size(), out);
-  return out;
+  std::string text;
+  std::string key;
+  TextDecoder(Cp1252(), SortOrder::kGeneralLegacy).Decode(data.data(), data.size(), text, key);
+  return text;
 }
 
 TEST(SourceCodePage, Windows1252Conversion) {
@@ -50,20 +53,8 @@ TEST(SourceCodePage, OtherSingleByteCodePages) {
   const CodePage latin2 = CodePage::Load("ISO-8859-2");
   EXPECT_EQ(latin2.Encode(u'\u0141'), 0xA3);  // L with stroke has a form here
   EXPECT_EQ(latin2.Encode(u'\u20AC'), '?');
-  EXPECT_EQ(latin2.FoldTable()[0xA3], 0xB3);  // and folds to its small letter
   const CodePage cyrillic = CodePage::Load("CP1251");
   EXPECT_EQ(cyrillic.FromUtf8("\xD0\x9C\xD0\xB8\xD1\x80"), "\xCC\xE8\xF0");  // "Mir"
-}
-
-TEST(SourceCodePage, Windows1252FoldTable) {
-  const auto& fold = Cp1252().FoldTable();
-  for (int c = 0; c < 256; ++c) {
-    int expected = c;
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) expected = c + 32;
-    if (c == 0x8A || c == 0x8C || c == 0x8E) expected = c + 16;
-    if (c == 0x9F) expected = 0xFF;
-    EXPECT_EQ(fold[c], expected) << "byte " << c;
-  }
 }
 
 TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
@@ -84,9 +75,42 @@ TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
 TEST(SourceTextDecoding, Jet3TextUsesTheFileCodePage) {
   const CodePage cp850 = CodePage::Load("CP850");
   const std::vector<uint8_t> stored = {0x82, 0x9C};  // e-acute and pound sign in CP850
-  std::string out;
-  TextDecoder(Cp1252(), cp850).Append(stored.data(), stored.size(), out);
-  EXPECT_EQ(out, "\xE9\xA3");
+  std::string text;
+  std::string key;
+  TextDecoder(Cp1252(), cp850, SortOrder::kGeneral97)
+      .Decode(stored.data(), stored.size(), text, key);
+  EXPECT_EQ(text, "\xE9\xA3");
+  EXPECT_EQ(key, SortKeyOfUtf8(SortOrder::kGeneral97, "\xC3\xA9\xC2\xA3"));
+}
+
+TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
+  // Greek and Polish letters have no Windows-1252 form: both names are
+  // written with '?', but each keeps the key of its own letters.
+  const std::string alpha = Jet4({0xB1, 0x03, 'x', 0});    // U+03B1
+  const std::string lstroke = Jet4({0x42, 0x01, 'x', 0});  // U+0142
+  EXPECT_EQ(alpha, "?x");
+  EXPECT_EQ(lstroke, "?x");
+  std::string text;
+  std::string alphaKey;
+  std::string lstrokeKey;
+  TextDecoder decoder(Cp1252(), SortOrder::kGeneralLegacy);
+  const uint8_t a[] = {0xB1, 0x03, 'x', 0};
+  const uint8_t l[] = {0x42, 0x01, 'x', 0};
+  decoder.Decode(a, sizeof a, text, alphaKey);
+  decoder.Decode(l, sizeof l, text, lstrokeKey);
+  EXPECT_EQ(alphaKey, SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xCE\xB1x"));
+  EXPECT_EQ(lstrokeKey, SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xC5\x82x"));
+  EXPECT_NE(alphaKey, lstrokeKey);
+  EXPECT_NE(alphaKey, SortKeyOfUtf8(SortOrder::kGeneralLegacy, "?x"));
+  // The compressed form gives the same key as the plain one.
+  const uint8_t compressed[] = {0xFF, 0xFE, 'x', 0, 0xB1, 0x03};
+  const uint8_t plain[] = {'x', 0, 0xB1, 0x03};
+  std::string compressedKey;
+  std::string plainKey;
+  decoder.Decode(compressed, sizeof compressed, text, compressedKey);
+  EXPECT_EQ(text, "x?");
+  decoder.Decode(plain, sizeof plain, text, plainKey);
+  EXPECT_EQ(compressedKey, plainKey);
 }
 
 TEST(SourceTextDecoding, Cp1252AddressBook) {
@@ -131,11 +155,13 @@ class SourceCollation : public ::testing::Test {
   std::vector<std::string> Sorted(
       const std::vector<std::pair<std::optional<std::string>, int>>& rows, std::string_view sql) {
     LoadedTable names{"Names", 0, {}};
-    names.columns.emplace_back("name", std::string(ColumnDefinition(MDB_TEXT)), true);
-    names.columns.emplace_back("k", std::string(ColumnDefinition(MDB_LONGINT)), false);
+    names.columns.emplace_back(
+        "name", std::string(ColumnDefinition(MDB_TEXT, SortOrder::kGeneralLegacy)), true);
+    names.columns.emplace_back(
+        "k", std::string(ColumnDefinition(MDB_LONGINT, SortOrder::kGeneralLegacy)), false);
     for (const auto& [name, k] : rows) {
       if (name) {
-        names.columns[0].AppendText(*name);
+        source_test::AppendName(names.columns[0], *name);
       } else {
         names.columns[0].AppendNull();
       }
@@ -143,7 +169,7 @@ class SourceCollation : public ::testing::Test {
       ++names.rows;
     }
     SqliteDb db = OpenSqlite(":memory:");
-    RegisterTextCollation(db.get(), Cp1252());
+    RegisterTextCollations(db.get());
     AttachLoadedTables(db.get(), {std::move(names)});
     PreparedQuery query = PrepareQuery(db.get(), sql, {});
     SqliteRecordset rs(std::move(db), std::move(query.statement));
@@ -157,34 +183,60 @@ class SourceCollation : public ::testing::Test {
   }
 };
 
-TEST_F(SourceCollation, AccessDefaultOrder) {
+TEST_F(SourceCollation, AccessGeneralOrder) {
   const std::vector<std::pair<std::optional<std::string>, int>> rows = {
-      {std::nullopt, 2}, {"", 1},  {"b", 3}, {"A", 4},         {"\xE9", 6},
-      {"\xC9", 5},       {"Z", 7}, {"", 8},  {std::nullopt, 0}};
-  // Null and "" equal and first (ordered by k), then a, b, z, and e-acute
-  // in both cases equal (ordered by k): folded bytes compare as numbers, so
-  // E9 comes after 7A.
+      {std::nullopt, 2}, {"", 1},  {"b", 3}, {"A", 4},         {"\xC3\xA9", 6},
+      {"\xC3\x89", 5},   {"Z", 7}, {"", 8},  {std::nullopt, 0}};
+  // Null first, then "", then letters without regard to case, e-acute with
+  // e (in both cases equal; equal values ordered by k).
   EXPECT_EQ(Sorted(rows, "SELECT name, k FROM Names ORDER BY name, k"),
-            (std::vector<std::string>{"<Null>:0", "'':1", "<Null>:2", "'':8", "'A':4", "'b':3",
-                                      "'Z':7", "'\xC9':5", "'\xE9':6"}));
-  // Case-insensitive equality in a comparison, too; Null stays Null.
+            (std::vector<std::string>{"<Null>:0", "<Null>:2", "'':1", "'':8", "'A':4", "'b':3",
+                                      "'\xC9':5", "'\xE9':6", "'Z':7"}));
+  EXPECT_EQ(Sorted(rows, "SELECT name, k FROM Names ORDER BY name DESC, k DESC").front(), "'Z':7");
+  // Equality without regard to case, also with a text of the SQL itself,
+  // which has no key of its own; Null stays Null.
   EXPECT_EQ(Sorted(rows, "SELECT name, k FROM Names WHERE name = 'a'"),
             (std::vector<std::string>{"'A':4"}));
+  EXPECT_EQ(Sorted(rows, "SELECT name, k FROM Names WHERE name > 'b' ORDER BY k"),
+            (std::vector<std::string>{"'\xC9':5", "'\xE9':6", "'Z':7"}));
+  EXPECT_EQ(Sorted(rows, "SELECT max(name), 0 FROM Names"), (std::vector<std::string>{"'Z':0"}));
 }
 
-TEST_F(SourceCollation, LongPrefixesAndLengths) {
-  const auto& fold = Cp1252().FoldTable();
-  const std::string base = "Regional Emergency Dispatch ";
-  EXPECT_LT(CompareFoldedText(fold, base + "Mike", base + "overflow"), 0);
-  EXPECT_EQ(CompareFoldedText(fold, base + "MIKE", base + "mike"), 0);
-  EXPECT_LT(CompareFoldedText(fold, base, base + "a"), 0);
-  EXPECT_EQ(CompareFoldedText(fold, base + "\xFF", base + "\x9F"), 0);  // y with diaeresis
-  EXPECT_LT(CompareFoldedText(fold, base + "\xFF",
-                              base + "\x9F"
-                                     "a"),
-            0);
-  EXPECT_EQ(CompareFoldedText(fold, kNullTextMarker, ""), 0);
-  EXPECT_LT(CompareFoldedText(fold, kNullTextMarker, " "), 0);
+TEST_F(SourceCollation, TextsThatReadAsNumbersStayComparableWithNumbers) {
+  // A text of digits compares equal to the number in a number column, as
+  // SQLite compares a text column with an INTEGER one; it still sorts as
+  // text (a space first, digits as text, a hyphen only breaking ties).
+  const std::vector<std::pair<std::optional<std::string>, int>> rows = {
+      {"12", 12}, {" 7 ", 7}, {"100", 100}, {"-3", -3}, {"12a", 12}, {"1e1", 10}};
+  EXPECT_EQ(Sorted(rows, "SELECT name, k FROM Names WHERE name = k ORDER BY name"),
+            (std::vector<std::string>{"' 7 ':7", "'100':100", "'12':12", "'1e1':10", "'-3':-3"}));
+}
+
+TEST(SourceStoredText, KeyedPlainAndNull) {
+  std::string stored;
+  AppendCollatedText("Smith-Jones", SortKeyOfUtf8(SortOrder::kGeneralLegacy, "Smith-Jones"),
+                     stored);
+  const CollatedText split = SplitCollatedText(stored);
+  EXPECT_TRUE(split.keyed);
+  EXPECT_EQ(split.text, "Smith-Jones");
+  EXPECT_EQ(CollatedTextOf(stored), "Smith-Jones");
+  // A keyed and a plain text compare by their keys, whatever their bytes.
+  EXPECT_EQ(CompareStoredText(SortOrder::kGeneralLegacy, stored, "Smith-Jones"), 0);
+  // A hyphen only breaks the tie with the same name without it.
+  EXPECT_GT(CompareStoredText(SortOrder::kGeneralLegacy, stored, "Smithjones"), 0);
+  EXPECT_GT(CompareStoredText(SortOrder::kGeneralLegacy, "smithjonesa", stored), 0);
+  // Null before everything, the empty text included.
+  EXPECT_LT(CompareStoredText(SortOrder::kGeneralLegacy, kNullTextMarker, ""), 0);
+  EXPECT_EQ(CompareStoredText(SortOrder::kGeneralLegacy, kNullTextMarker, kNullTextMarker), 0);
+  EXPECT_EQ(CollatedTextOf(kNullTextMarker), "");
+  // Texts that read as numbers stay plain; damaged stored bytes split safely.
+  stored.clear();
+  AppendCollatedText(" -1.5e3 ", "\x01\x00", stored);
+  EXPECT_EQ(stored, " -1.5e3 ");
+  for (const std::string bad : {std::string("\0\xFF\xFFab", 5), std::string("\0\x05", 2)}) {
+    EXPECT_FALSE(SplitCollatedText(bad).keyed);
+    EXPECT_EQ(SplitCollatedText(bad).text, bad);
+  }
 }
 
 }  // namespace

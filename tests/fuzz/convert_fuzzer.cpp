@@ -24,7 +24,6 @@
 #include "run/DBConvert.h"
 #include "run/OutputFolder.h"
 #include "source/AccessFileCheck.h"
-#include "source/CodePage.h"
 #include "source/DataSource.h"
 #include "source/LoadedRecordSource.h"
 #include "source/ReaderJob.h"
@@ -74,17 +73,16 @@ void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
 // without the process between them.
 class InProcessDataSource final : public DataSource {
  public:
-  explicit InProcessDataSource(const std::string& tablesPath)
-      : tablesPath_(tablesPath), codePage_(CodePage::Load(kDefaultCodePage)) {}
+  explicit InProcessDataSource(const std::string& tablesPath) : tablesPath_(tablesPath) {}
 
   void Open(std::string_view databasePath, std::string_view recordSource) override {
     recordset_.reset();
     CheckAccessFile(databasePath);
     WriteWholeFile(tablesPath_, nullptr, 0);  // the reader fills an empty file
-    const ReaderRequest request{std::string(databasePath), tablesPath_, codePage_.name(),
+    const ReaderRequest request{std::string(databasePath), tablesPath_, kDefaultCodePage,
                                 std::string(recordSource)};
-    const std::string sql = RunReaderJob(request, [] {});
-    recordset_ = OpenLoadedRecordSource(tablesPath_, codePage_, sql);
+    const ReaderResult result = RunReaderJob(request, [] {});
+    recordset_ = OpenLoadedRecordSource(tablesPath_, result.sql);
   }
 
   Recordset& recordset() override {
@@ -94,7 +92,6 @@ class InProcessDataSource final : public DataSource {
 
  private:
   std::string tablesPath_;
-  CodePage codePage_;
   std::unique_ptr<Recordset> recordset_;
 };
 
