@@ -69,9 +69,8 @@ class LegacyKeyBuilder {
     while (!accents_.empty() && static_cast<uint8_t>(accents_.back()) <= kNoAccent) {
       accents_.pop_back();
     }
-    const bool tail = !flags_.empty() || !unprintables_.empty();
-    if (!accents_.empty() || tail) key_ += accents_;
-    if (tail) {
+    key_ += accents_;
+    if (!flags_.empty() || !unprintables_.empty()) {
       key_.push_back(kEndOfText);
       key_.push_back(kEndOfText);
       if (!flags_.empty()) AppendFlags();
