@@ -24,8 +24,11 @@ std::u16string_view KeyedPart(std::u16string_view text) {
   return text;
 }
 
-void AppendInline(const CharacterCode& code, std::string& key) {
-  key.append(reinterpret_cast<const char*>(code.inlineBytes.data()), code.inlineLength);
+// In-line bytes go straight into room made for them (at most four a
+// character): this loop runs for every character of every text read.
+void WriteInline(const CharacterCode& code, char*& out) {
+  std::memcpy(out, code.inlineBytes.data(), code.inlineBytes.size());
+  out += code.inlineLength;
 }
 
 // Access 2000-2007. The key is the in-line bytes of every character, an end
@@ -36,12 +39,12 @@ class LegacyKeyBuilder {
  public:
   explicit LegacyKeyBuilder(std::string& key) : key_(key) {}
 
-  void Add(char16_t unit) {
+  void Add(char16_t unit, char*& out) {
     const CharacterCode& code = GeneralLegacyCode(unit);
     // Positions count the characters with in-line bytes before this one.
     const size_t position = inlineCharacters_;
     if (code.inlineLength > 0) {
-      AppendInline(code, key_);
+      WriteInline(code, out);
       ++inlineCharacters_;
     }
     switch (code.kind) {
@@ -156,9 +159,9 @@ class Key97Builder {
  public:
   explicit Key97Builder(std::string& key) : key_(key) {}
 
-  void Add(char16_t unit) {
+  void Add(char16_t unit, char*& out) {
     const CharacterCode& code = General97Code(unit);
-    if (code.inlineLength > 0) AppendInline(code, key_);
+    WriteInline(code, out);
     if (code.kind == CharacterKind::kSignificant) {
       ++lettersSinceAccent_;
     } else if (code.kind == CharacterKind::kSimple) {
@@ -192,8 +195,14 @@ class Key97Builder {
 
 template <typename Builder>
 void BuildKey(std::u16string_view text, std::string& key) {
+  text = KeyedPart(text);
+  const size_t start = key.size();
+  key.resize(start + 4 * text.size());
+  char* const first = key.data() + start;
+  char* out = first;
   Builder builder(key);
-  for (const char16_t unit : KeyedPart(text)) builder.Add(unit);
+  for (const char16_t unit : text) builder.Add(unit, out);
+  key.resize(start + static_cast<size_t>(out - first));
   builder.Finish();
 }
 
@@ -211,15 +220,6 @@ std::string SortKeyOfUtf8(SortOrder order, std::string_view utf8) {
   std::string key;
   AppendSortKey(order, Utf16FromUtf8(utf8), key);
   return key;
-}
-
-int CompareSortKeys(std::string_view a, std::string_view b) {
-  const size_t common = std::min(a.size(), b.size());
-  if (common > 0) {
-    const int bytes = std::memcmp(a.data(), b.data(), common);
-    if (bytes != 0) return bytes;
-  }
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 }  // namespace mdbtokvt

@@ -11,7 +11,9 @@
 // Only the first 255 characters count, and trailing spaces do not.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,31 @@ void AppendSortKey(SortOrder order, std::u16string_view text, std::string& key);
 std::string SortKeyOfUtf8(SortOrder order, std::string_view utf8);
 
 // <0, 0 or >0 as the text of key a sorts before, with or after that of b.
-int CompareSortKeys(std::string_view a, std::string_view b);
+// Inline and eight bytes at a time: a large sort makes millions of these
+// comparisons, most of them between short keys.
+inline int CompareSortKeys(std::string_view a, std::string_view b) {
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  size_t i = 0;
+  for (; i + 8 <= common; i += 8) {
+    uint64_t x = 0;
+    uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      // The first differing byte decides: compare as big-endian numbers.
+      if constexpr (std::endian::native == std::endian::little) {
+        x = __builtin_bswap64(x);
+        y = __builtin_bswap64(y);
+      }
+      return x < y ? -1 : 1;
+    }
+  }
+  for (; i < common; ++i) {
+    const auto x = static_cast<uint8_t>(a[i]);
+    const auto y = static_cast<uint8_t>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
 
 }  // namespace mdbtokvt

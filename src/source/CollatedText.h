@@ -26,6 +26,10 @@ inline constexpr std::string_view kNullTextMarker{"\0", 1};
 
 inline bool IsNullTextMarker(std::string_view stored) { return stored == kNullTextMarker; }
 
+// Whether text is stored plain: it may read as a number (digits, signs,
+// points, exponents and blanks, a digit among them).
+bool TextStaysPlain(std::string_view text);
+
 // Appends the stored form of text (output code page bytes) with its key.
 void AppendCollatedText(std::string_view text, std::string_view key, std::string& stored);
 
@@ -36,7 +40,14 @@ struct CollatedText {
 };
 
 // Splits a stored value; any bytes at all give a valid result.
-CollatedText SplitCollatedText(std::string_view stored);
+inline CollatedText SplitCollatedText(std::string_view stored) {
+  constexpr size_t kHeaderBytes = 3;
+  if (stored.size() < kHeaderBytes || stored[0] != '\0') return {stored, {}, false};
+  const size_t keyLength = static_cast<unsigned char>(stored[1]) |
+                           (static_cast<size_t>(static_cast<unsigned char>(stored[2])) << 8);
+  if (keyLength > stored.size() - kHeaderBytes) return {stored, {}, false};
+  return {stored.substr(kHeaderBytes + keyLength), stored.substr(kHeaderBytes, keyLength), true};
+}
 
 // The text of a stored value (empty for Null).
 inline std::string_view CollatedTextOf(std::string_view stored) {

@@ -123,8 +123,11 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
                                   sqlite3_errmsg(db_.get()) + ".");
       }
       Value* row = batch.values.data() + batch.rows * columns;
-      for (size_t i = 0; i < columns; ++i) ReadColumn(static_cast<int>(i), row[i]);
-      if (sortKeyColumn_ >= 0) ReadSortKey(batch.sortKeys[batch.rows]);
+      for (size_t i = 0; i < columns; ++i) {
+        std::string* key =
+            static_cast<int>(i) == sortKeyColumn_ ? &batch.sortKeys[batch.rows] : nullptr;
+        ReadColumn(static_cast<int>(i), row[i], key);
+      }
       ++batch.rows;
     }
   } catch (...) {
@@ -162,17 +165,19 @@ void SqliteRecordset::Step() {
   rowsSeen_ = std::max(rowsSeen_, position_ + 1);
 }
 
-void SqliteRecordset::ReadColumn(int index, Value& into) const {
+void SqliteRecordset::ReadColumn(int index, Value& into, std::string* key) const {
   // One call into the statement; the value calls after it skip the
   // statement's per-call bookkeeping.
   sqlite3_value* value = sqlite3_column_value(statement_.get(), index);
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER: {
+      if (key != nullptr) key->clear();
       const int64_t number = sqlite3_value_int64(value);
       into = booleanColumns_[index] ? Value::Boolean(number != 0) : Value::Integer(number);
       return;
     }
     case SQLITE_FLOAT:
+      if (key != nullptr) key->clear();
       into = Value::Double(sqlite3_value_double(value));
       return;
     case SQLITE_TEXT:
@@ -180,25 +185,23 @@ void SqliteRecordset::ReadColumn(int index, Value& into) const {
       const std::string_view stored = RawBytes(value);
       if (IsNullTextMarker(stored)) {
         into = Value::Null();
+        if (key != nullptr) key->clear();
+        return;
+      }
+      const CollatedText split = SplitCollatedText(stored);
+      into.AssignText(split.text);
+      if (key == nullptr) return;
+      if (split.keyed) {
+        key->assign(split.key);
       } else {
-        into.AssignText(SplitCollatedText(stored).text);
+        *key = SortKeyOfUtf8(sortKeyOrder_, split.text);
       }
       return;
     }
     default:
       into = Value::Null();
+      if (key != nullptr) key->clear();
   }
-}
-
-void SqliteRecordset::ReadSortKey(std::string& into) const {
-  sqlite3_value* value = sqlite3_column_value(statement_.get(), sortKeyColumn_);
-  const int type = sqlite3_value_type(value);
-  if (type != SQLITE_TEXT) {
-    into.clear();
-    return;
-  }
-  std::string scratch;
-  into.assign(SortKeyOfStored(sortKeyOrder_, RawBytes(value), scratch));
 }
 
 void SqliteRecordset::MoveFirst() {

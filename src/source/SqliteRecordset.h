@@ -60,10 +60,9 @@ class SqliteRecordset final : public Recordset {
   // Up to rows rows, fewer at the end or on a failure.
   Batch ReadBatch(size_t rows);
   // The current statement row's value in column index, into a value of a
-  // batch (whose text buffer it reuses).
-  void ReadColumn(int index, Value& into) const;
-  // The current statement row's sort key in sortKeyColumn_.
-  void ReadSortKey(std::string& into) const;
+  // batch (whose text buffer it reuses), and its sort key into key when
+  // given (empty for anything but text).
+  void ReadColumn(int index, Value& into, std::string* key = nullptr) const;
   void StartReading();
   void StopReading();
   // Makes the next row current; fills row_ or sets atEnd_.

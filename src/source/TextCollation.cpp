@@ -37,6 +37,9 @@ SortOrder SortOrderOfColumnType(std::string_view declaredType) {
 int CompareStoredText(SortOrder order, std::string_view a, std::string_view b) {
   // Keyed values (every text of a loaded column but the plain ones) need no
   // work beyond the comparison of their keys.
+  const CollatedText x = SplitCollatedText(a);
+  const CollatedText y = SplitCollatedText(b);
+  if (x.keyed && y.keyed) return CompareSortKeys(x.key, y.key);
   std::string scratchA;
   std::string scratchB;
   return CompareSortKeys(SortKeyOfStored(order, a, scratchA), SortKeyOfStored(order, b, scratchB));

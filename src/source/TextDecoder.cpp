@@ -1,5 +1,7 @@
 #include "source/TextDecoder.h"
 
+#include "source/CollatedText.h"
+
 namespace mdbtokvt {
 
 TextDecoder::TextDecoder(const CodePage& output, SortOrder order)
@@ -63,7 +65,8 @@ void TextDecoder::Finish(std::string& text, std::string& key) const {
   text.clear();
   output_.AppendUtf16(units_, text);
   key.clear();
-  AppendSortKey(order_, units_, key);
+  // A text stored plain gets its key from its bytes when it is compared.
+  if (!TextStaysPlain(text)) AppendSortKey(order_, units_, key);
 }
 
 }  // namespace mdbtokvt

@@ -24,7 +24,8 @@ class TextDecoder {
   // here).
   TextDecoder(const CodePage& output, const CodePage& fileCodePage, SortOrder order);
 
-  // Converts size stored bytes into text (output code page) and key.
+  // Converts size stored bytes into text (output code page) and key (empty
+  // for a text stored plain, see CollatedText.h).
   void Decode(const uint8_t* data, size_t size, std::string& text, std::string& key);
   // The same for a text the program made itself, in ASCII.
   void DecodeAscii(std::string_view ascii, std::string& text, std::string& key);

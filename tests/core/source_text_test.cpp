@@ -233,7 +233,10 @@ TEST(SourceStoredText, KeyedPlainAndNull) {
   stored.clear();
   AppendCollatedText(" -1.5e3 ", "\x01\x00", stored);
   EXPECT_EQ(stored, " -1.5e3 ");
-  for (const std::string bad : {std::string("\0\xFF\xFFab", 5), std::string("\0\x05", 2)}) {
+  for (const std::string& bad : {std::string("\0\xFF\xFF"
+                                             "ab",
+                                             5),
+                                 std::string("\0\x05", 2)}) {
     EXPECT_FALSE(SplitCollatedText(bad).keyed);
     EXPECT_EQ(SplitCollatedText(bad).text, bad);
   }
