@@ -21,6 +21,24 @@ std::string_view TrimBlanks(std::string_view s) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool EqualsIgnoringCase(std::string_view text, std::string_view lowerWord) {
+  if (text.size() != lowerWord.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c) != lowerWord[i]) return false;
+  }
+  return true;
+}
+
+// A Yes/No value taken as text reads "True" or "False"; read back as a number
+// it keeps its value, -1 or 0.
+std::optional<int16_t> YesNoWordValue(std::string_view text) {
+  const std::string_view word = TrimBlanks(text);
+  if (EqualsIgnoringCase(word, "true")) return -1;
+  if (EqualsIgnoringCase(word, "false")) return 0;
+  return std::nullopt;
+}
+
 int16_t RoundToInt16(double v) {
   if (std::isnan(v)) ThrowOverflow();
   const double r = std::nearbyint(v);  // default rounding mode: half to even
@@ -135,6 +153,7 @@ int16_t ValueAsInt16(const Value& value) {
     case Value::Kind::kDouble:
       return RoundToInt16(value.number());
     case Value::Kind::kText: {
+      if (const auto yesNo = YesNoWordValue(value.text())) return *yesNo;
       const auto parsed = ParseDecimal(value.text());
       if (!parsed) ThrowTypeMismatch();
       return RoundToInt16(*parsed);

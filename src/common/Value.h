@@ -55,8 +55,10 @@ std::string ValueAsText(const Value& value);
 
 // The value taken as a signed 16-bit integer: numbers round half to even; a
 // text is trimmed of blanks and read as a decimal number, then rounded the same
-// way; Yes/No gives -1/0; Null gives 0. Raises 13 "Type mismatch" for an empty
-// or non-numeric text and 6 "Overflow" outside -32768..32767.
+// way; Yes/No gives -1/0, and so do the texts "True" and "False" (any letter
+// case), which are a Yes/No value's text form; Null gives 0. Raises 13 "Type
+// mismatch" for an empty or any other non-numeric text and 6 "Overflow" outside
+// -32768..32767.
 int16_t ValueAsInt16(const Value& value);
 
 // The value as a number when it is one or a text that reads as one (trimmed);

@@ -132,11 +132,42 @@ TEST(ServiceConverter, MdbLineSettingsAndMessageLength) {
   }
 }
 
+// pgmaxmsg is read as text first: a Yes/No column gives "True"/"False", which
+// must come back as -1/0, as must the same words in a text column.
+TEST(ServiceConverter, YesNoMessageLength) {
+  ConversionContext context;
+  const Converted c =
+      Convert(ConvertServiceTable, context, kPagerCompany,
+              {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), Value::Boolean(true)},
+               {T("B"), T("1"), T("9600"), T("EVEN"), I(7), I(1), Value::Boolean(false)},
+               {T("C"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("True")},
+               {T("D"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T(" false ")}});
+  ASSERT_EQ(c.count, 4);
+  const size_t R = kServiceRecordSize;
+  EXPECT_EQ(c.Word(548), -1);
+  EXPECT_EQ(c.Word(R + 548), 0);
+  EXPECT_EQ(c.Word(2 * R + 548), -1);
+  EXPECT_EQ(c.Word(3 * R + 548), 0);
+  EXPECT_TRUE(context.report.defaultedValues.empty());
+  // The address book reads poTypeData1 as a number directly.
+  context.addressBookSource = true;
+  const Converted book = Convert(ConvertServiceTable, context, kPostOffice,
+                                 {{T("E"), T("1"), T("9600"), T("E,7,1"), T("TRUE")},
+                                  {T("F"), T("1"), T("9600"), T("E,7,1"), Value::Boolean(false)}});
+  EXPECT_EQ(book.Word(548), -1);
+  EXPECT_EQ(book.Word(R + 548), 0);
+}
+
 TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
   ConversionContext context;
   EXPECT_EQ(ErrorNumberOf([&] {
               Convert(ConvertServiceTable, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("abc")}});
+            }),
+            kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([&] {
+              Convert(ConvertServiceTable, context, kPagerCompany,
+                      {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("Yes")}});
             }),
             kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([&] {

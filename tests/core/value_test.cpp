@@ -65,6 +65,20 @@ TEST(ValueConversion, Int16Errors) {
   EXPECT_EQ(ErrorOf(Value::Text("1e10")), kErrOverflow);
 }
 
+// A Yes/No value goes through its text form ("True"/"False") on some paths;
+// read back as a 16-bit number it must keep its value. No other word names one.
+TEST(ValueConversion, Int16ReadsYesNoWords) {
+  EXPECT_EQ(ValueAsInt16(Value::Text(ValueAsText(Value::Boolean(true)))), -1);
+  EXPECT_EQ(ValueAsInt16(Value::Text(ValueAsText(Value::Boolean(false)))), 0);
+  EXPECT_EQ(ValueAsInt16(Value::Text("TRUE")), -1);
+  EXPECT_EQ(ValueAsInt16(Value::Text(" false\t")), 0);
+  EXPECT_EQ(ErrorOf(Value::Text("Yes")), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf(Value::Text("No")), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf(Value::Text("Tru")), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf(Value::Text("True1")), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf(Value::Text("-True")), kErrTypeMismatch);
+}
+
 TEST(ValueConversion, AsNumber) {
   EXPECT_EQ(ValueAsNumber(Value::Text(" 7 ")), 7.0);
   EXPECT_EQ(ValueAsNumber(Value::Integer(1)), 1.0);
