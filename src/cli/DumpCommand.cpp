@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/JsonText.h"
 #include "cli/TextOutput.h"
 #include "source/DataSource.h"
 #include "tablefile/TableFileReader.h"
@@ -76,32 +77,33 @@ void DumpCsv(const TableFileContents& t, const Utf8Converter& u, std::ostream& o
 
 void DumpJson(const TableFileContents& t, const std::string& path, const Utf8Converter& u,
               std::ostream& out) {
-  auto j = [&](const std::string& bytes) { return JsonString(u(bytes)); };
-  out << "{\n  \"file\": " << JsonString(path) << ",\n  \"kind\": \"" << TableKindName(t.kind)
-      << "\",\n  \"schema\": \"" << Schema(t) << "\",\n  \"recordCount\": " << t.recordCount
-      << ",\n  \"recordSize\": " << t.recordSize;
-  if (t.kind == TableKind::kGroup) out << ",\n  \"memberSlots\": " << t.groupSlots;
-  out << ",\n  \"records\": [";
-  const char* sep = "\n    ";
+  Json json = Json::object();
+  json["file"] = path;
+  json["kind"] = std::string(TableKindName(t.kind));
+  json["schema"] = Schema(t);
+  json["recordCount"] = t.recordCount;
+  json["recordSize"] = t.recordSize;
+  if (t.kind == TableKind::kGroup) json["memberSlots"] = t.groupSlots;
+  Json records = Json::array();
   for (const auto& s : t.services) {
-    out << sep << "{\"name\": " << j(s.name) << ", \"terminalAddress\": " << j(s.terminalAddress)
-        << ", \"baudCode\": " << int{s.baudCode} << ", \"settingsCode\": " << int{s.settingsCode}
-        << ", \"maxMessageLength\": " << s.maxMessageLength << "}";
-    sep = ",\n    ";
+    records.push_back(Json::object({{"name", u(s.name)},
+                                    {"terminalAddress", u(s.terminalAddress)},
+                                    {"baudCode", int{s.baudCode}},
+                                    {"settingsCode", int{s.settingsCode}},
+                                    {"maxMessageLength", s.maxMessageLength}}));
   }
   for (const auto& r : t.receivers) {
-    out << sep << "{\"name\": " << j(r.name) << ", \"pagerId\": " << j(r.pagerId)
-        << ", \"serviceName\": " << j(r.serviceName) << "}";
-    sep = ",\n    ";
+    records.push_back(Json::object(
+        {{"name", u(r.name)}, {"pagerId", u(r.pagerId)}, {"serviceName", u(r.serviceName)}}));
   }
   for (const auto& g : t.groups) {
-    out << sep << "{\"name\": " << j(g.name) << ", \"memberCount\": " << g.memberCount
-        << ", \"members\": [";
-    for (size_t m = 0; m < g.members.size(); ++m) out << (m ? ", " : "") << j(g.members[m]);
-    out << "]}";
-    sep = ",\n    ";
+    Json members = Json::array();
+    for (const auto& m : g.members) members.push_back(u(m));
+    records.push_back(Json::object(
+        {{"name", u(g.name)}, {"memberCount", g.memberCount}, {"members", std::move(members)}}));
   }
-  out << (t.recordCount > 0 ? "\n  ]\n}\n" : "]\n}\n");
+  json["records"] = std::move(records);
+  out << JsonText(json);
 }
 
 }  // namespace

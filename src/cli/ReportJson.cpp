@@ -1,22 +1,17 @@
 #include "cli/ReportJson.h"
 
-#include <sstream>
+#include "cli/JsonText.h"
 
 namespace mdbtokvt {
 
 namespace {
 
-// Writes a JSON array of objects, one per item, each built by fields().
-template <typename Items, typename Fields>
-void Array(std::ostringstream& out, const char* name, const Items& items, Fields fields,
-           bool last = false) {
-  out << "  \"" << name << "\": [";
-  bool first = true;
-  for (const auto& item : items) {
-    out << (first ? "\n    {" : ",\n    {") << fields(item) << "}";
-    first = false;
-  }
-  out << (first ? "]" : "\n  ]") << (last ? "\n" : ",\n");
+// A JSON array with one object per item, each made by toObject.
+template <typename Items, typename ToObject>
+Json ArrayOf(const Items& items, ToObject toObject) {
+  Json array = Json::array();
+  for (const auto& item : items) array.push_back(toObject(item));
+  return array;
 }
 
 }  // namespace
@@ -24,45 +19,35 @@ void Array(std::ostringstream& out, const char* name, const Items& items, Fields
 std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUtf8,
                        const std::string& source, const std::string& outputFolder,
                        int16_t editionRow, const ConversionCounts& counts) {
-  auto text = [&](const std::string& bytes) { return JsonString(toUtf8(bytes)); };
-  std::ostringstream out;
-  out << "{\n";
-  out << "  \"source\": " << JsonString(source) << ",\n";
-  out << "  \"outputFolder\": " << JsonString(outputFolder) << ",\n";
-  out << "  \"editionRow\": " << editionRow << ",\n";
-  out << "  \"memberLimit\": " << MemberLimitForEdition(editionRow) << ",\n";
-  out << "  \"sourceNotes\": [";
-  for (size_t i = 0; i < report.sourceNotes.size(); ++i) {
-    out << (i == 0 ? "" : ", ") << JsonString(report.sourceNotes[i]);
-  }
-  out << "],\n";
-  out << "  \"records\": {\"TERMTAB.KVT\": " << counts.services
-      << ", \"USERTAB.KVT\": " << counts.receivers << ", \"GROUPTAB.KVT\": " << counts.groups
-      << "},\n";
-  Array(out, "truncatedGroups", report.truncatedGroups, [&](const TruncatedGroup& g) {
-    return "\"group\": " + text(g.group) +
-           ", \"sourceMembers\": " + std::to_string(g.sourceMembers) +
-           ", \"keptMembers\": " + std::to_string(g.keptMembers);
+  Json json = Json::object();
+  json["source"] = source;
+  json["outputFolder"] = outputFolder;
+  json["editionRow"] = editionRow;
+  json["memberLimit"] = MemberLimitForEdition(editionRow);
+  json["sourceNotes"] = report.sourceNotes;
+  json["records"] = Json::object({{"TERMTAB.KVT", counts.services},
+                                  {"USERTAB.KVT", counts.receivers},
+                                  {"GROUPTAB.KVT", counts.groups}});
+  json["truncatedGroups"] = ArrayOf(report.truncatedGroups, [&](const TruncatedGroup& g) {
+    return Json::object({{"group", toUtf8(g.group)},
+                         {"sourceMembers", g.sourceMembers},
+                         {"keptMembers", g.keptMembers}});
   });
-  Array(out, "shortenedNames", report.shortenedNames, [&](const ShortenedName& s) {
-    return "\"table\": " + JsonString(s.table) + ", \"longName\": " + text(s.longName) +
-           ", \"storedName\": " + text(s.storedName);
+  json["shortenedNames"] = ArrayOf(report.shortenedNames, [&](const ShortenedName& s) {
+    return Json::object({{"table", s.table},
+                         {"longName", toUtf8(s.longName)},
+                         {"storedName", toUtf8(s.storedName)}});
   });
-  Array(out, "defaultedValues", report.defaultedValues, [&](const DefaultedValue& d) {
-    return "\"table\": " + JsonString(d.table) + ", \"row\": " + std::to_string(d.row) +
-           ", \"column\": " + JsonString(d.column);
+  json["defaultedValues"] = ArrayOf(report.defaultedValues, [&](const DefaultedValue& d) {
+    return Json::object({{"table", d.table}, {"row", d.row}, {"column", d.column}});
   });
-  Array(out, "unknownServices", report.unknownServices, [&](const DanglingName& u) {
-    return "\"receiver\": " + text(u.owner) + ", \"service\": " + text(u.name);
+  json["unknownServices"] = ArrayOf(report.unknownServices, [&](const DanglingName& u) {
+    return Json::object({{"receiver", toUtf8(u.owner)}, {"service", toUtf8(u.name)}});
   });
-  Array(
-      out, "unknownMembers", report.unknownMembers,
-      [&](const DanglingName& u) {
-        return "\"group\": " + text(u.owner) + ", \"member\": " + text(u.name);
-      },
-      true);
-  out << "}\n";
-  return out.str();
+  json["unknownMembers"] = ArrayOf(report.unknownMembers, [&](const DanglingName& u) {
+    return Json::object({{"group", toUtf8(u.owner)}, {"member", toUtf8(u.name)}});
+  });
+  return JsonText(json);
 }
 
 }  // namespace mdbtokvt

@@ -1,4 +1,4 @@
-// Quoting UTF-8 text for JSON and CSV output.
+// Quoting UTF-8 text for CSV output.
 #pragma once
 
 #include <string>
@@ -8,8 +8,6 @@
 
 namespace mdbtokvt {
 
-// A JSON string literal (with quotes) for UTF-8 text.
-std::string JsonString(std::string_view utf8);
 // A CSV field: quoted, with quotes doubled.
 std::string CsvField(std::string_view utf8);
 
