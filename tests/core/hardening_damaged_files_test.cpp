@@ -289,7 +289,7 @@ TEST_F(DamagedFiles, EndlessPropertyParsingIsContained) {
   const auto start = std::chrono::steady_clock::now();
   const Reading slow = Read(damaged, "DateTest", byTime);
   EXPECT_EQ(slow.error, 3343) << slow.description;
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
 
   ReaderSettings byMemory;
   byMemory.timeout = 60s;
@@ -316,7 +316,8 @@ TEST_F(DamagedFiles, EndlessWarningsEndTheReadEarly) {
                                "Warning: mdb_col_to_string called on unsupported data type 0)"),
             std::string::npos)
       << r.description;
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  // Far below the time limit, with room for a busy machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
 }
 
 }  // namespace

@@ -42,11 +42,11 @@ std::vector<pid_t> ChildProcesses() {
   return children;
 }
 
-// Whether the process in pidFile still runs a second after it was killed
+// Whether the process in pidFile still runs ten seconds after it was killed
 // (a zombie waiting for its new parent does not).
 bool StillRunning(const std::string& pidFile) {
   const std::string stat = "/proc/" + std::to_string(std::stoi(test::ReadFile(pidFile))) + "/stat";
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     const std::string fields = test::ReadFile(stat);
     const size_t nameEnd = fields.rfind(')');
     if (nameEnd == std::string::npos || fields.size() <= nameEnd + 2 ||
@@ -78,7 +78,10 @@ struct Outcome {
 class FakeReader : public testing::Test {
  protected:
   // A reader that runs body (sh) and the data source settings that use it.
-  ReaderSettings Script(const std::string& body, std::chrono::milliseconds timeout = 2000ms) {
+  // The time limits and the bounds on elapsed time in these tests leave room
+  // for a machine busy with other work: a bound only needs to tell the limit
+  // that should end a reader from the one that should not, or from a hang.
+  ReaderSettings Script(const std::string& body, std::chrono::milliseconds timeout = 30000ms) {
     const fs::path script = scripts_.path() / "reader.sh";
     std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
     fs::permissions(script, fs::perms::owner_all);
@@ -127,7 +130,7 @@ TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
   EXPECT_EQ(r.number, 3343);
   EXPECT_EQ(r.description, Damaged("the reader stopped after 0.5 seconds"));
   EXPECT_GE(r.elapsed, 500ms);
-  EXPECT_LT(r.elapsed, 3s);
+  EXPECT_LT(r.elapsed, 30s);
 }
 
 TEST_F(FakeReader, HelpersOfTheReaderAreStoppedWithIt) {
@@ -138,10 +141,10 @@ TEST_F(FakeReader, HelpersOfTheReaderAreStoppedWithIt) {
   // Left behind holding the pipes by a reader that answered and ended: the
   // answer counts at once, without waiting for the time limit.
   const Outcome answered =
-      Open(Script("sleep 600 & echo $! > " + pidFile_ + "; " + kGoodReply, 5000ms));
+      Open(Script("sleep 600 & echo $! > " + pidFile_ + "; " + kGoodReply, 120000ms));
   EXPECT_EQ(answered.number, 0) << answered.description;
   EXPECT_EQ(answered.rows, 1);
-  EXPECT_LT(answered.elapsed, 3s);
+  EXPECT_LT(answered.elapsed, 60s);
   EXPECT_FALSE(StillRunning(pidFile_));
 }
 
@@ -170,7 +173,7 @@ TEST_F(FakeReader, EndlessOutputStopsTheReaderAtOnce) {
   const Outcome flood = Open(Script("yes '" + warning + ".' >&2", 60000ms));
   EXPECT_EQ(flood.description,
             Damaged("libmdb printed more than 4 MB of messages, starting with: " + warning));
-  EXPECT_LT(flood.elapsed, 5s);
+  EXPECT_LT(flood.elapsed, 30s);
   // The limit is on all channels together, and holds for a reader that
   // answered and ended before it was looked at.
   const Outcome spread = Open(Script(
@@ -199,11 +202,11 @@ TEST_F(FakeReader, LimitsReachTheReader) {
 TEST_F(FakeReader, MemoryEaterEndsAsDamage) {
   // The script's own cap is a safety net; the reader's limit lies far below.
   ReaderSettings settings =
-      Script("ulimit -v 4000000; exec awk 'BEGIN { s = \"x\"; while (1) s = s s }'", 20000ms);
+      Script("ulimit -v 4000000; exec awk 'BEGIN { s = \"x\"; while (1) s = s s }'", 120000ms);
   settings.memoryLimit = uint64_t{200} << 20;
   const Outcome r = Open(settings);
   EXPECT_EQ(r.number, 3343) << r.description;
-  EXPECT_LT(r.elapsed, 10s);
+  EXPECT_LT(r.elapsed, 60s);
 }
 
 TEST_F(FakeReader, AnswersAndLibraryMessages) {

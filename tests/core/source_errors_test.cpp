@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "TestSupport.h"
 #include "common/Error.h"
 #include "source/DataSource.h"
 #include "source_test_support.h"
@@ -18,14 +19,6 @@ using source_test::Fixture;
 
 class SourceErrors : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("mdbtokvt-source-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string WriteFile(const std::string& name, const std::string& bytes) {
     const auto path = dir_ / name;
     std::ofstream(path, std::ios::binary) << bytes;
@@ -51,7 +44,10 @@ class SourceErrors : public ::testing::Test {
     return {0, ""};
   }
 
-  std::filesystem::path dir_;
+  // A fresh folder of its own: one named after the process and the test
+  // could still hold the files of an earlier run that crashed.
+  test::TempFolder folder_;
+  const std::filesystem::path& dir_ = folder_.path();
 };
 
 TEST_F(SourceErrors, MissingFile) {
