@@ -5,11 +5,35 @@
 
 namespace mdbtokvt {
 
-AccessFile::AccessFile(std::string_view databasePath) : path_(databasePath) {
+namespace {
+
+constexpr const char* kFallbackJet3CodePage = "WINDOWS-1252";
+
+// Jet 3 text is in the code page named in the file header (a Windows code
+// page number); files that name none, or one iconv lacks, are read as 1252.
+CodePage LoadJet3CodePage(unsigned number) {
+  if (number != 0) {
+    try {
+      return CodePage::Load("CP" + std::to_string(number));
+    } catch (const ConversionError&) {
+    }
+  }
+  return CodePage::Load(kFallbackJet3CodePage);
+}
+
+}  // namespace
+
+AccessFile::AccessFile(std::string_view databasePath, const std::function<void()>& afterHeaderPage)
+    : path_(databasePath) {
   const AccessFileFacts facts = CheckAccessFile(path_);
   mdb_.reset(mdb_open(facts.absolutePath.c_str(), MDB_NOFLAGS));
   if (!mdb_ || static_cast<size_t>(mdb_->fmt->pg_size) != facts.pageSize) ThrowDamaged();
   pageCount_ = static_cast<size_t>(facts.size / facts.pageSize);
+  // iconv loads a code page's module from disk: done now, while files may
+  // still be opened.
+  if (IsJet3()) jet3CodePage_ = LoadJet3CodePage(mdb_->f->code_page);
+  if (afterHeaderPage) afterHeaderPage();
+
   // Read the catalog once: every later lookup by name rereads it and frees
   // the entries that open tables still point at.
   if (mdb_read_catalog(mdb_.get(), MDB_TABLE) == nullptr) ThrowDamaged();

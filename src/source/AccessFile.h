@@ -3,12 +3,15 @@
 // caller (TableDef) and must not outlive it.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sortorder/SortKey.h"
+#include "source/CodePage.h"
 #include "source/MdbLibrary.h"
 #include "source/PageLayout.h"
 
@@ -25,10 +28,16 @@ using TableDef = std::unique_ptr<MdbTableDef, TableDefDeleter>;
 
 class AccessFile {
  public:
-  // Opens the file. Raises 3024 when there is no such file and 3343 when it
-  // is not an Access database libmdb can read. databasePath is used as given
-  // in messages; libmdb gets the absolute path, so $MDBPATH never applies.
-  explicit AccessFile(std::string_view databasePath);
+  // Opens the file and reads its catalog. libmdb reads the first page (the
+  // header, fixed fields at fixed offsets) and, for a Jet 3 file, the code
+  // page its text is stored in is loaded; then afterHeaderPage runs, when
+  // given: everything reading the file needs to open is open by then, and
+  // no other page has been read. Raises 3024 when there is no such file and
+  // 3343 when it is not an Access database libmdb can read. databasePath is
+  // used as given in messages; libmdb gets the absolute path, so $MDBPATH
+  // never applies.
+  explicit AccessFile(std::string_view databasePath,
+                      const std::function<void()>& afterHeaderPage = {});
 
   MdbHandle* handle() const { return mdb_.get(); }
   const std::string& path() const { return path_; }
@@ -41,6 +50,10 @@ class AccessFile {
   // The sort order the file's header names (a Windows language number):
   // 1033 for "General", another number for a language's own order.
   unsigned namedSortOrder() const { return mdb_->f->lang_id; }
+  // The code page a Jet 3 file's text is stored in: the one its header names,
+  // or Windows-1252 when it names none or one iconv lacks. Null for later
+  // versions, which store UTF-16.
+  const CodePage* jet3CodePage() const { return jet3CodePage_ ? &*jet3CodePage_ : nullptr; }
   PageGeometry geometry() const;
   // Number of whole pages in the file.
   size_t PageCount() const { return pageCount_; }
@@ -60,6 +73,7 @@ class AccessFile {
   std::string path_;
   std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;
   size_t pageCount_ = 0;
+  std::optional<CodePage> jet3CodePage_;
   std::vector<MdbCatalogEntry*> userTables_;
 };
 

@@ -112,9 +112,7 @@ std::string_view LoadedColumn::text(size_t row) const { return CollatedTextOf(by
 // Reading and writing in one place, so the two cannot drift apart.
 class LoadedTablesFile {
  public:
-  static void Write(const std::string& path, const LoadedTables& tables) {
-    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!out) ThrowFileError(errno, path);
+  static void Write(LoadedTablesOutput out, const std::string& path, const LoadedTables& tables) {
     std::string head(kMagic);
     PutNumber(head, static_cast<uint32_t>(tables.size()));
     Put(out.get(), path, head);
@@ -248,8 +246,19 @@ class LoadedTablesFile {
   uint64_t rest_;  // bytes not read yet
 };
 
+LoadedTablesOutput OpenLoadedTablesOutput(const std::string& path) {
+  LoadedTablesOutput out(std::fopen(path.c_str(), "wb"), std::fclose);
+  if (!out) ThrowFileError(errno, path);
+  return out;
+}
+
+void WriteLoadedTables(LoadedTablesOutput out, const std::string& path,
+                       const LoadedTables& tables) {
+  LoadedTablesFile::Write(std::move(out), path, tables);
+}
+
 void WriteLoadedTables(const std::string& path, const LoadedTables& tables) {
-  LoadedTablesFile::Write(path, tables);
+  WriteLoadedTables(OpenLoadedTablesOutput(path), path, tables);
 }
 
 LoadedTables ReadLoadedTables(const std::string& path) { return LoadedTablesFile::Read(path); }

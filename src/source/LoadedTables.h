@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,8 +84,18 @@ struct LoadedTable {
 
 using LoadedTables = std::vector<LoadedTable>;
 
-// Writes tables to path (an existing file, truncated). Raises the file
-// errors of ThrowFileError.
+// A file opened for WriteLoadedTables.
+using LoadedTablesOutput = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens path for writing, created or truncated. The reader opens its output
+// this way before it reads the database: from then on it opens nothing.
+// Raises the file errors of ThrowFileError.
+LoadedTablesOutput OpenLoadedTablesOutput(const std::string& path);
+
+// Writes tables to out (path names it in messages) and closes it. Raises the
+// file errors of ThrowFileError.
+void WriteLoadedTables(LoadedTablesOutput out, const std::string& path, const LoadedTables& tables);
+// The same into path (an existing file, truncated).
 void WriteLoadedTables(const std::string& path, const LoadedTables& tables);
 
 // Reads a file WriteLoadedTables wrote, checking every length and offset.

@@ -48,10 +48,10 @@ std::vector<std::string> NotesOn(const AccessFile& file) {
           "; its text was sorted in Access's General order."};
 }
 
-ReaderResult LoadRecordSource(const ReaderRequest& request,
-                              const std::function<void()>& beforeTableReads) {
+ReaderResult LoadRecordSource(const ReaderRequest& request, const ReaderJobSteps& steps) {
+  LoadedTablesOutput tablesOutput = OpenLoadedTablesOutput(request.tablesPath);
   const CodePage codePage = CodePage::Load(request.codePage);
-  const AccessFile file(request.databasePath);
+  const AccessFile file(request.databasePath, steps.afterFilesOpened);
   try {
     CheckCatalogPages(file);
   } catch (const DamagedFileError& e) {
@@ -75,8 +75,8 @@ ReaderResult LoadRecordSource(const ReaderRequest& request,
       UnlessUnreadable(unreadable, file, [&] { return StatementFor(request, catalog); });
   const std::vector<TableLoad> reads = UnlessUnreadable(
       unreadable, file, [&] { return PrepareQuery(db.get(), sql, catalog).reads; });
-  beforeTableReads();
-  WriteLoadedTables(request.tablesPath, LoadTables(file, codePage, reads));
+  if (steps.beforeTableReads) steps.beforeTableReads();
+  WriteLoadedTables(std::move(tablesOutput), request.tablesPath, LoadTables(file, codePage, reads));
   return {sql, NotesOn(file)};
 }
 
@@ -95,10 +95,9 @@ bool IsSqlText(std::string_view source) {
   return next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '*';
 }
 
-ReaderResult RunReaderJob(const ReaderRequest& request,
-                          const std::function<void()>& beforeTableReads) {
+ReaderResult RunReaderJob(const ReaderRequest& request, const ReaderJobSteps& steps) {
   try {
-    return LoadRecordSource(request, beforeTableReads);
+    return LoadRecordSource(request, steps);
   } catch (const SqliteError& e) {
     // Left over: SQLite itself failing (out of memory, a temporary file
     // that cannot be written).

@@ -42,7 +42,9 @@ void WriteAll(int fd, const std::string& bytes) {
 
 ReaderReply Run(const ReaderRequest& request) {
   try {
-    ReaderResult result = RunReaderJob(request, SendOutputToTableMessages);
+    ReaderJobSteps steps;
+    steps.beforeTableReads = SendOutputToTableMessages;
+    ReaderResult result = RunReaderJob(request, steps);
     return {0, std::move(result.sql), std::move(result.notes)};
   } catch (const ConversionError& e) {
     return {e.number(), e.what(), {}};

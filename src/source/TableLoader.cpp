@@ -16,21 +16,7 @@ namespace mdbtokvt {
 
 namespace {
 
-constexpr const char* kFallbackJet3CodePage = "WINDOWS-1252";
 constexpr size_t kSmallestRowBytes = 8;  // with its slot in the page's row table
-
-// Jet 3 text is in the code page named in the file header (a Windows code
-// page number); files that name none, or one iconv lacks, are read as 1252.
-CodePage Jet3CodePage(const AccessFile& file) {
-  const unsigned number = file.handle()->f->code_page;
-  if (number != 0) {
-    try {
-      return CodePage::Load("CP" + std::to_string(number));
-    } catch (const ConversionError&) {
-    }
-  }
-  return CodePage::Load(kFallbackJet3CodePage);
-}
 
 struct LoadColumn {
   size_t fieldIndex;  // position in the table's libmdb columns
@@ -111,7 +97,7 @@ class Loader {
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
                                                       const CodePage& output) {
     if (!file.IsJet3()) return std::make_unique<TextDecoder>(output, file.sortOrder());
-    return std::make_unique<TextDecoder>(output, Jet3CodePage(file), file.sortOrder());
+    return std::make_unique<TextDecoder>(output, *file.jet3CodePage(), file.sortOrder());
   }
 
   const AccessFile& file_;

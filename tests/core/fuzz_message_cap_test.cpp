@@ -27,7 +27,7 @@ int ReadUnderCap(const std::string& path, const std::string& table, const test::
   std::ofstream(tables, std::ios::trunc).close();
   try {
     const LibraryMessageCap cap(kLimit, path, -1);
-    RunReaderJob({path, tables, "WINDOWS-1252", table}, [] {});
+    RunReaderJob({path, tables, "WINDOWS-1252", table}, {});
   } catch (const ConversionError& e) {
     if (description != nullptr) *description = e.what();
     return e.number();

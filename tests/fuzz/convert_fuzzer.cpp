@@ -92,7 +92,7 @@ class InProcessDataSource final : public DataSource {
       // on to /dev/null costs time on inputs that make it print megabytes).
       const LibraryMessageCap cap(messageLimit_, std::string(databasePath),
                                   Verbose() ? STDERR_FILENO : -1);
-      result = RunReaderJob(request, [] {});
+      result = RunReaderJob(request, {});
     }
     recordset_ = OpenLoadedRecordSource(tablesPath_, result.sql);
   }
