@@ -1,5 +1,8 @@
 #include "source/AccessFile.h"
 
+#include <new>
+#include <system_error>
+
 #include "common/Error.h"
 #include "source/AccessFileCheck.h"
 
@@ -21,12 +24,24 @@ CodePage LoadJet3CodePage(unsigned number) {
   return CodePage::Load(kFallbackJet3CodePage);
 }
 
+std::unique_ptr<MappedFile> MapContents(const std::filesystem::path& file,
+                                        const std::string& path) {
+  try {
+    return std::make_unique<MappedFile>(file);
+  } catch (const std::system_error& e) {
+    // Mapping takes address space as large as the file.
+    if (e.code() == std::errc::not_enough_memory) throw std::bad_alloc();
+    ThrowCannotOpen(path);
+  }
+}
+
 }  // namespace
 
 AccessFile::AccessFile(std::string_view databasePath, const std::function<void()>& afterHeaderPage)
     : path_(databasePath) {
   const AccessFileFacts facts = CheckAccessFile(path_);
-  mdb_.reset(mdb_open(facts.absolutePath.c_str(), MDB_NOFLAGS));
+  contents_ = MapContents(facts.absolutePath, path_);
+  mdb_.reset(mdb_open_buffer(contents_->data(), contents_->size(), MDB_NOFLAGS));
   if (!mdb_ || static_cast<size_t>(mdb_->fmt->pg_size) != facts.pageSize) ThrowDamaged();
   pageCount_ = static_cast<size_t>(facts.size / facts.pageSize);
   // iconv loads a code page's module from disk: done now, while files may

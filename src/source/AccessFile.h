@@ -12,6 +12,7 @@
 
 #include "sortorder/SortKey.h"
 #include "source/CodePage.h"
+#include "source/MappedFile.h"
 #include "source/MdbLibrary.h"
 #include "source/PageLayout.h"
 
@@ -28,14 +29,14 @@ using TableDef = std::unique_ptr<MdbTableDef, TableDefDeleter>;
 
 class AccessFile {
  public:
-  // Opens the file and reads its catalog. libmdb reads the first page (the
-  // header, fixed fields at fixed offsets) and, for a Jet 3 file, the code
-  // page its text is stored in is loaded; then afterHeaderPage runs, when
-  // given: everything reading the file needs to open is open by then, and
-  // no other page has been read. Raises 3024 when there is no such file and
+  // Opens the file and reads its catalog. The file is mapped into memory
+  // and libmdb reads it from there; it first reads the header (page 0) and,
+  // for a Jet 3 file, the code page its text is stored in is loaded. Then
+  // afterHeaderPage runs, when given: by then everything reading the file
+  // needs to open is open, and libmdb has read no page but the header.
+  // Raises 3024 when there is no such file, 3051 when it cannot be read and
   // 3343 when it is not an Access database libmdb can read. databasePath is
-  // used as given in messages; libmdb gets the absolute path, so $MDBPATH
-  // never applies.
+  // used as given in messages.
   explicit AccessFile(std::string_view databasePath,
                       const std::function<void()>& afterHeaderPage = {});
 
@@ -71,6 +72,7 @@ class AccessFile {
 
  private:
   std::string path_;
+  std::unique_ptr<MappedFile> contents_;  // read by libmdb: outlives mdb_
   std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;
   size_t pageCount_ = 0;
   std::optional<CodePage> jet3CodePage_;

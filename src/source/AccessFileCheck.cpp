@@ -35,6 +35,13 @@ size_t AccessPageSize(std::string_view header) {
   return version == kJet3Version ? kJet3PageSize : kJet4PageSize;
 }
 
+void ThrowCannotOpen(std::string_view databasePath) {
+  throw ConversionError(kErrCannotOpen, "The database engine cannot open the file '" +
+                                            std::string(databasePath) +
+                                            "'. It is already opened exclusively by another "
+                                            "user, or you need permission to view its data.");
+}
+
 AccessFileFacts CheckAccessFile(std::string_view databasePath) {
   namespace fs = std::filesystem;
   const std::string path(databasePath);
@@ -47,11 +54,7 @@ AccessFileFacts CheckAccessFile(std::string_view databasePath) {
   if (error) ThrowUnrecognizedFormat(path);
 
   std::ifstream in(facts.absolutePath, std::ios::binary);
-  if (!in) {
-    throw ConversionError(kErrCannotOpen, "The database engine cannot open the file '" + path +
-                                              "'. It is already opened exclusively by another "
-                                              "user, or you need permission to view its data.");
-  }
+  if (!in) ThrowCannotOpen(path);
   std::array<char, kHeaderBytes> header{};
   if (!in.read(header.data(), header.size())) ThrowUnrecognizedFormat(path);
   facts.pageSize = AccessPageSize({header.data(), header.size()});

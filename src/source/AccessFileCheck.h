@@ -30,4 +30,7 @@ size_t AccessPageSize(std::string_view header);
 // messages as given.
 AccessFileFacts CheckAccessFile(std::string_view databasePath);
 
+// Error 3051 for a file that cannot be opened for reading.
+[[noreturn]] void ThrowCannotOpen(std::string_view databasePath);
+
 }  // namespace mdbtokvt

@@ -14,6 +14,7 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LongValue.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MappedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MergedRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OrderedTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
