@@ -3,7 +3,7 @@
 # and the further packages named as arguments.
 #   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
-packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libgtest-dev
+packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libseccomp-dev libgtest-dev
           nlohmann-json3-dev qt6-base-dev xvfb xauth "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <string.h>
 
+#include <charconv>
 #include <cstdio>
 #include <system_error>
 
@@ -10,6 +11,7 @@
 #include "source/DamagedFile.h"
 #include "source/LibraryMessages.h"
 #include "source/ReaderProtocol.h"
+#include "source/SyscallFilter.h"
 
 namespace mdbtokvt {
 
@@ -41,9 +43,24 @@ std::string Seconds(std::chrono::milliseconds duration) {
   ThrowDamagedDatabase(databasePath, needs);
 }
 
+// The sandbox ended the reader: it names the call just before it ends.
+std::string ForbiddenCallReason(std::string_view messages) {
+  std::string reason = "the reader's sandbox stopped a forbidden system call";
+  const size_t at = messages.rfind(kForbiddenCallLine);
+  if (at == std::string_view::npos) return reason;
+  const std::string_view digits = messages.substr(at + kForbiddenCallLine.size());
+  int number = 0;
+  const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (parsed.ec == std::errc() && parsed.ptr != digits.data()) {
+    reason += ": " + SyscallName(number);
+  }
+  return reason;
+}
+
 [[noreturn]] void ThrowForSignal(const ChildExit& exit, std::string_view databasePath,
                                  const ReaderLimits& limits) {
   const std::string messages = exit.output[kCatalogMessages] + exit.output[kTableMessages];
+  if (exit.code == SIGSYS) ThrowDamagedDatabase(databasePath, ForbiddenCallReason(messages));
   if (ReportsMemoryExhausted(messages)) ThrowOutOfMemory(databasePath, limits);
   if (exit.code == SIGXFSZ) {
     if (limits.fileSizeLimitInherited) {

@@ -14,6 +14,7 @@
 #include "common/Error.h"
 #include "source/ReaderJob.h"
 #include "source/ReaderProtocol.h"
+#include "source/ReaderSandbox.h"
 
 namespace mdbtokvt {
 
@@ -40,10 +41,8 @@ void WriteAll(int fd, const std::string& bytes) {
   }
 }
 
-ReaderReply Run(const ReaderRequest& request) {
+ReaderReply Run(const ReaderRequest& request, const ReaderJobSteps& steps) {
   try {
-    ReaderJobSteps steps;
-    steps.beforeTableReads = SendOutputToTableMessages;
     ReaderResult result = RunReaderJob(request, steps);
     return {0, std::move(result.sql), std::move(result.notes)};
   } catch (const ConversionError& e) {
@@ -59,7 +58,7 @@ ReaderReply Run(const ReaderRequest& request) {
 
 }  // namespace
 
-int ReaderMain(int argc, char** argv) {
+int ReaderMain(int argc, char** argv, const std::function<void()>& afterLockDown) {
   if (argc != kReaderArgumentCount + 1 || !IsOpen(kReaderReplyFd) ||
       !IsOpen(kReaderTableMessagesFd)) {
     std::fputs(
@@ -76,7 +75,16 @@ int ReaderMain(int argc, char** argv) {
   ::unsetenv("MDBOPTS");
 
   const ReaderRequest request{argv[1], argv[2], argv[3], argv[4]};
-  WriteAll(kReaderReplyFd, EncodeReaderReply(Run(request)));
+  SandboxOutcome sandbox;
+  ReaderJobSteps steps;
+  steps.afterFilesOpened = [&] {
+    sandbox = LockDownReader();
+    if (afterLockDown) afterLockDown();
+  };
+  steps.beforeTableReads = SendOutputToTableMessages;
+  ReaderReply reply = Run(request, steps);
+  if (!sandbox.reportNote.empty()) reply.notes.push_back(sandbox.reportNote);
+  WriteAll(kReaderReplyFd, EncodeReaderReply(reply));
   return 0;
 }
 

@@ -2,8 +2,13 @@
 // called). The executable mdbtokvt-reader consists of this call.
 #pragma once
 
+#include <functional>
+
 namespace mdbtokvt {
 
-int ReaderMain(int argc, char** argv);
+// afterLockDown runs once the reader has locked itself down
+// (ReaderSandbox.h), before libmdb reads past the header page. Only the
+// tests' build of the reader passes one.
+int ReaderMain(int argc, char** argv, const std::function<void()>& afterLockDown = {});
 
 }  // namespace mdbtokvt

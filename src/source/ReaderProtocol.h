@@ -19,6 +19,10 @@ inline constexpr int kReaderReplyFd = 3;
 inline constexpr int kReaderTableMessagesFd = 4;
 inline constexpr int kReaderArgumentCount = 4;
 
+// What the reader writes to stderr, followed by the call's number and a line
+// end, just before a call its sandbox forbids ends it with SIGSYS.
+inline constexpr std::string_view kForbiddenCallLine = "mdbtokvt-reader: forbidden system call ";
+
 // What the reader hands back for a record source it has loaded.
 struct ReaderResult {
   std::string sql;  // runs the record source on the loaded tables

@@ -9,6 +9,7 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DamagedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileSystemLock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LibraryMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedRecordSource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
@@ -22,11 +23,13 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/ReaderJob.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderProtocol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReaderSandbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RowScanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteSchema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SyscallFilter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TableLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TempFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
