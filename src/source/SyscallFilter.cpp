@@ -4,6 +4,7 @@
 #include <seccomp.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -87,6 +88,8 @@ std::vector<Rule> Rules() {
 }  // namespace
 
 int InstallSyscallFilter() {
+  // A kernel built without seccomp does not know PR_GET_SECCOMP.
+  if (::prctl(PR_GET_SECCOMP, 0, 0, 0, 0) < 0) return errno;
   const Filter filter(seccomp_init(SCMP_ACT_TRAP));
   if (!filter) return ENOMEM;
   int rc = seccomp_attr_set(filter.get(), SCMP_FLTATR_ACT_BADARCH, SCMP_ACT_KILL_PROCESS);
