@@ -160,6 +160,12 @@ TEST_F(FakeReader, CrashesAreDamage) {
       Script("echo 'GLib-ERROR **: failed to allocate 123 bytes' >&2; kill -TRAP $$");
   trap.memoryLimit = uint64_t{300} << 20;
   EXPECT_EQ(Open(trap).description, Damaged("reading it needs more than 300 MB of memory"));
+  // The sandbox stopped a forbidden call: named when the reader said which.
+  EXPECT_EQ(Open(Script("kill -SYS $$")).description,
+            Damaged("the reader's sandbox stopped a forbidden system call"));
+  EXPECT_EQ(Open(Script("echo 'mdbtokvt-reader: forbidden system call 59' >&4; kill -SYS $$"))
+                .description,
+            Damaged("the reader's sandbox stopped a forbidden system call: execve"));
   EXPECT_EQ(Open(Script("exit 0")).description,
             Damaged("the reader ended without an answer, exit status 0"));
   EXPECT_EQ(Open(Script("printf 'OK' >&3; exit 3")).description,
