@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "sortorder/SortKey.h"
-#include "source/CodePage.h"
 #include "source/MappedFile.h"
 #include "source/MdbLibrary.h"
 #include "source/PageLayout.h"

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "source/UniqueFd.h"
+#include "common/UniqueFd.h"
 
 namespace mdbtokvt {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "source/UniqueFd.h"
+#include "common/UniqueFd.h"
 
 namespace mdbtokvt {
 

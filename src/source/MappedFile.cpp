@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "source/UniqueFd.h"
+#include "common/UniqueFd.h"
 
 namespace mdbtokvt {
 

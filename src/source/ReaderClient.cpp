@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/DamagedFile.h"
 #include "source/LibraryMessages.h"
 #include "source/ReaderProtocol.h"
 #include "source/SyscallFilter.h"

@@ -1,10 +1,10 @@
 #include "source/ReaderJob.h"
 
+#include "common/CodePage.h"
+#include "common/DamagedFile.h"
 #include "common/Error.h"
 #include "source/AccessFile.h"
 #include "source/Catalog.h"
-#include "source/CodePage.h"
-#include "source/DamagedFile.h"
 #include "source/LoadedTables.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"

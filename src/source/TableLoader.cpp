@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/CodePage.h"
+#include "common/DamagedFile.h"
 #include "common/Error.h"
 #include "source/AccessFile.h"
-#include "source/CodePage.h"
-#include "source/DamagedFile.h"
 #include "source/FieldDecoder.h"
 #include "source/RowScanner.h"
 #include "source/SqliteSchema.h"

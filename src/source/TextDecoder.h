@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/CodePage.h"
 #include "sortorder/SortKey.h"
-#include "source/CodePage.h"
 
 namespace mdbtokvt {
 

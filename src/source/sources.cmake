@@ -6,8 +6,6 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/Catalog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChildProcess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CollatedText.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CodePage.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DamagedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileSystemLock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LibraryMessages.cpp

@@ -12,12 +12,12 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "common/CodePage.h"
 #include "common/Utf16.h"
 #include "common/Utf8Converter.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
 #include "sortorder/SortKey.h"
-#include "source/CodePage.h"
 #include "source/DataSource.h"
 #include "source/MdbLibrary.h"
 #include "source_test_support.h"

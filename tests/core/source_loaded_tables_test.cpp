@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "TestSupport.h"
+#include "common/CodePage.h"
 #include "common/Error.h"
-#include "source/CodePage.h"
 #include "source/LoadedTableModule.h"
 #include "source/LoadedTables.h"
 #include "source/SqliteDatabase.h"

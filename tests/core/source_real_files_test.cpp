@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "source/CodePage.h"
+#include "common/CodePage.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/CodePage.h"
 #include "common/Error.h"
-#include "source/CodePage.h"
 #include "source/CollatedText.h"
 #include "source/DataSource.h"
 #include "source/SqliteDatabase.h"

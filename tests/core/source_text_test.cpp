@@ -4,8 +4,8 @@
 // the characters as stored.
 #include <gtest/gtest.h>
 
+#include "common/CodePage.h"
 #include "source/Catalog.h"
-#include "source/CodePage.h"
 #include "source/CollatedText.h"
 #include "source/LoadedTableModule.h"
 #include "source/MdbLibrary.h"

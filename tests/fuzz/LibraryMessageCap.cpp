@@ -5,7 +5,7 @@
 #include <exception>
 #include <system_error>
 
-#include "source/DamagedFile.h"
+#include "common/DamagedFile.h"
 
 namespace mdbtokvt {
 

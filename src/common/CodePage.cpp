@@ -1,4 +1,4 @@
-#include "source/CodePage.h"
+#include "common/CodePage.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "source/DamagedFile.h"
+#include "common/DamagedFile.h"
 
 #include "common/Error.h"
 
