@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
+#include "access/AccessFileCheck.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
-#include "source/AccessFileCheck.h"
 #include "source/DataSource.h"
 #include "source/LoadedRecordSource.h"
 #include "source/ReaderClient.h"

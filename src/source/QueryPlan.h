@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "source/Catalog.h"
+#include "access/Catalog.h"
 #include "source/SqliteDatabase.h"
 #include "source/TableLoader.h"
 

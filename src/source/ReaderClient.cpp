@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <system_error>
 
+#include "access/LibraryMessages.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/LibraryMessages.h"
 #include "source/ReaderProtocol.h"
 #include "source/SyscallFilter.h"
 

@@ -1,10 +1,10 @@
 #include "source/ReaderJob.h"
 
+#include "access/AccessFile.h"
+#include "access/Catalog.h"
 #include "common/CodePage.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/AccessFile.h"
-#include "source/Catalog.h"
 #include "source/LoadedTables.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "source/MdbLibrary.h"
+#include "access/MdbLibrary.h"
 #include "source/SqliteDatabase.h"
 #include "source/TextCollation.h"
 

@@ -7,8 +7,8 @@
 
 #include <string_view>
 
+#include "access/Catalog.h"
 #include "sortorder/SortKey.h"
-#include "source/Catalog.h"
 
 namespace mdbtokvt {
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <optional>
 
+#include "access/AccessFile.h"
+#include "access/FieldDecoder.h"
+#include "access/RowScanner.h"
+#include "access/TextDecoder.h"
 #include "common/CodePage.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/AccessFile.h"
-#include "source/FieldDecoder.h"
-#include "source/RowScanner.h"
 #include "source/SqliteSchema.h"
-#include "source/TextDecoder.h"
 
 namespace mdbtokvt {
 

@@ -1,19 +1,19 @@
 # Files of the source layer (reading the Access file, running the record source).
 set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/AccessDataSource.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/AccessFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/AccessFileCheck.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Catalog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/AccessFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/AccessFileCheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/Catalog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChildProcess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CollatedText.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FieldDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/FieldDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileSystemLock.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LibraryMessages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/LibraryMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedRecordSource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTables.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LongValue.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MappedFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/LongValue.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/MappedFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MergedRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OrderedTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
@@ -23,7 +23,7 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/ReaderProtocol.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderSandbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RowScanner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/RowScanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteSchema.cpp
@@ -31,8 +31,8 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/TableLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TempFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TextDecoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/UsageMap.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/TextDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../access/UsageMap.cpp
 )
 
 # Where the data source finds the reader process: in the installed layout,

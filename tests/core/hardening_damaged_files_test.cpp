@@ -12,8 +12,8 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "access/AccessFile.h"
 #include "common/Error.h"
-#include "source/AccessFile.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "access/MdbLibrary.h"
 #include "common/CodePage.h"
 #include "common/Utf16.h"
 #include "common/Utf8Converter.h"
@@ -19,7 +20,6 @@
 #include "run/DBConvert.h"
 #include "sortorder/SortKey.h"
 #include "source/DataSource.h"
-#include "source/MdbLibrary.h"
 #include "source_test_support.h"
 #include "tablefile/TableFileReader.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "access/AccessFileCheck.h"
 #include "common/Error.h"
-#include "source/AccessFileCheck.h"
 
 namespace mdbtokvt {
 namespace {

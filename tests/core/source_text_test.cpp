@@ -4,16 +4,16 @@
 // the characters as stored.
 #include <gtest/gtest.h>
 
+#include "access/Catalog.h"
+#include "access/MdbLibrary.h"
+#include "access/TextDecoder.h"
 #include "common/CodePage.h"
-#include "source/Catalog.h"
 #include "source/CollatedText.h"
 #include "source/LoadedTableModule.h"
-#include "source/MdbLibrary.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteRecordset.h"
 #include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
-#include "source/TextDecoder.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "LibraryMessageCap.h"
+#include "access/AccessFileCheck.h"
 #include "common/Error.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
 #include "run/OutputFolder.h"
-#include "source/AccessFileCheck.h"
 #include "source/DataSource.h"
 #include "source/LoadedRecordSource.h"
 #include "source/ReaderJob.h"

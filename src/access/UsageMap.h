@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "source/AccessFile.h"
+#include "access/AccessFile.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/MappedFile.h"
+#include "access/MappedFile.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

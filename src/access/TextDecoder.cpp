@@ -1,4 +1,4 @@
-#include "source/TextDecoder.h"
+#include "access/TextDecoder.h"
 
 #include "source/CollatedText.h"
 

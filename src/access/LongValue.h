@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "source/AccessFile.h"
+#include "access/AccessFile.h"
 
 namespace mdbtokvt {
 

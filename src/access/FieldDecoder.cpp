@@ -1,10 +1,10 @@
-#include "source/FieldDecoder.h"
+#include "access/FieldDecoder.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "source/LongValue.h"
+#include "access/LongValue.h"
 
 namespace mdbtokvt {
 

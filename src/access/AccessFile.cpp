@@ -1,10 +1,10 @@
-#include "source/AccessFile.h"
+#include "access/AccessFile.h"
 
 #include <new>
 #include <system_error>
 
+#include "access/AccessFileCheck.h"
 #include "common/Error.h"
-#include "source/AccessFileCheck.h"
 
 namespace mdbtokvt {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "source/AccessFile.h"
+#include "access/AccessFile.h"
 
 namespace mdbtokvt {
 

@@ -1,9 +1,9 @@
-#include "source/RowScanner.h"
+#include "access/RowScanner.h"
 
 #include <string>
 #include <unordered_set>
 
-#include "source/UsageMap.h"
+#include "access/UsageMap.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/AccessFileCheck.h"
+#include "access/AccessFileCheck.h"
 
 #include <array>
 #include <cstring>

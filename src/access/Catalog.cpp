@@ -1,9 +1,9 @@
-#include "source/Catalog.h"
+#include "access/Catalog.h"
 
 #include <cstdio>
 
-#include "source/AccessFile.h"
-#include "source/RowScanner.h"
+#include "access/AccessFile.h"
+#include "access/RowScanner.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/UsageMap.h"
+#include "access/UsageMap.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/LibraryMessages.h"
+#include "access/LibraryMessages.h"
 
 #include <array>
 

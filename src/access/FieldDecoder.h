@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "source/AccessFile.h"
-#include "source/TextDecoder.h"
+#include "access/AccessFile.h"
+#include "access/TextDecoder.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/LongValue.h"
+#include "access/LongValue.h"
 
 #include <algorithm>
 #include <unordered_set>

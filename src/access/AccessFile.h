@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "access/MappedFile.h"
+#include "access/MdbLibrary.h"
+#include "access/PageLayout.h"
 #include "common/CodePage.h"
 #include "sortorder/SortKey.h"
-#include "source/MappedFile.h"
-#include "source/MdbLibrary.h"
-#include "source/PageLayout.h"
 
 namespace mdbtokvt {
 
