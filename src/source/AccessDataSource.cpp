@@ -9,10 +9,10 @@
 #include "access/AccessFileCheck.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
+#include "reader/ReaderClient.h"
+#include "reader/TempFile.h"
 #include "source/DataSource.h"
 #include "source/LoadedRecordSource.h"
-#include "source/ReaderClient.h"
-#include "source/TempFile.h"
 
 namespace mdbtokvt {
 

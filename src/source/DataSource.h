@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "source/ReaderSettings.h"
+#include "reader/ReaderSettings.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "access/Catalog.h"
+#include "reader/TableLoader.h"
 #include "source/SqliteDatabase.h"
-#include "source/TableLoader.h"
 
 namespace mdbtokvt {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "reader/SqliteSchema.h"
 #include "source/CollatedText.h"
-#include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 
 namespace mdbtokvt {

@@ -4,10 +4,10 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/../access/AccessFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/AccessFileCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/Catalog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ChildProcess.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ChildProcess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CollatedText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/FieldDecoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/FileSystemLock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/FileSystemLock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/LibraryMessages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedRecordSource.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
@@ -17,19 +17,19 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/MergedRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OrderedTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderClient.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderJob.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderMain.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderProtocol.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderSandbox.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderClient.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderJob.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderProtocol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderSandbox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/RowScanner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SqliteSchema.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SyscallFilter.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TableLoader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TempFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/SqliteSchema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/SyscallFilter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/TableLoader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/TempFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/TextDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/UsageMap.cpp
@@ -42,6 +42,6 @@ include(GNUInstallDirs)
 set(MDBTOKVT_READER_INSTALL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/mdbtokvt)
 file(RELATIVE_PATH MDBTOKVT_READER_FROM_BINDIR
      ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${MDBTOKVT_READER_INSTALL_DIR})
-set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/ReaderSettings.cpp PROPERTIES
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderSettings.cpp PROPERTIES
   COMPILE_DEFINITIONS
   "MDBTOKVT_READER_FROM_BINDIR=\"${MDBTOKVT_READER_FROM_BINDIR}\";MDBTOKVT_BUILD_TREE=\"${CMAKE_BINARY_DIR}\";MDBTOKVT_READER_IN_BUILD_TREE=\"$<TARGET_FILE:mdbtokvt-reader>\"")

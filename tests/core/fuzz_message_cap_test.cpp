@@ -10,7 +10,7 @@
 #include "LibraryMessageCap.h"
 #include "TestSupport.h"
 #include "common/Error.h"
-#include "source/ReaderJob.h"
+#include "reader/ReaderJob.h"
 
 namespace mdbtokvt {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "reader/ReaderProtocol.h"
 #include "source/DataSource.h"
-#include "source/ReaderProtocol.h"
 
 namespace mdbtokvt {
 namespace {

@@ -21,10 +21,10 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
-#include "source/ChildProcess.h"
+#include "reader/ChildProcess.h"
+#include "reader/FileSystemLock.h"
+#include "reader/ReaderProtocol.h"
 #include "source/DataSource.h"
-#include "source/FileSystemLock.h"
-#include "source/ReaderProtocol.h"
 
 namespace mdbtokvt {
 namespace {

@@ -10,10 +10,10 @@
 #include "TestSupport.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
+#include "reader/SqliteSchema.h"
 #include "source/LoadedTableModule.h"
 #include "source/LoadedTables.h"
 #include "source/SqliteDatabase.h"
-#include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 #include "source_test_support.h"
 

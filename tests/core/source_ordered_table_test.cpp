@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "reader/SqliteSchema.h"
 #include "source/LoadedRecordSource.h"
 #include "source/LoadedTableModule.h"
 #include "source/MergedRecordset.h"
@@ -16,7 +17,6 @@
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
 #include "source/SqliteRecordset.h"
-#include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 #include "source_test_support.h"
 

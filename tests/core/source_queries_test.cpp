@@ -9,8 +9,8 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "reader/ReaderSettings.h"
 #include "source/DataSource.h"
-#include "source/ReaderSettings.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

@@ -8,11 +8,11 @@
 #include "access/MdbLibrary.h"
 #include "access/TextDecoder.h"
 #include "common/CodePage.h"
+#include "reader/SqliteSchema.h"
 #include "source/CollatedText.h"
 #include "source/LoadedTableModule.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteRecordset.h"
-#include "source/SqliteSchema.h"
 #include "source/TextCollation.h"
 #include "source_test_support.h"
 

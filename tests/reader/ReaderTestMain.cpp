@@ -34,7 +34,7 @@
 #include <string_view>
 #include <thread>
 
-#include "source/ReaderMain.h"
+#include "reader/ReaderMain.h"
 
 namespace {
 

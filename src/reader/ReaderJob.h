@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "source/ReaderProtocol.h"
+#include "reader/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

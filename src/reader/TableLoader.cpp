@@ -1,4 +1,4 @@
-#include "source/TableLoader.h"
+#include "reader/TableLoader.h"
 
 #include <algorithm>
 #include <optional>
@@ -10,7 +10,7 @@
 #include "common/CodePage.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/SqliteSchema.h"
+#include "reader/SqliteSchema.h"
 
 namespace mdbtokvt {
 

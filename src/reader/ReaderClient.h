@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "source/ChildProcess.h"
-#include "source/ReaderProtocol.h"
-#include "source/ReaderSettings.h"
+#include "reader/ChildProcess.h"
+#include "reader/ReaderProtocol.h"
+#include "reader/ReaderSettings.h"
 
 namespace mdbtokvt {
 

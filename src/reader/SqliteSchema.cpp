@@ -1,4 +1,4 @@
-#include "source/SqliteSchema.h"
+#include "reader/SqliteSchema.h"
 
 #include <string>
 

@@ -1,15 +1,15 @@
-#include "source/ReaderJob.h"
+#include "reader/ReaderJob.h"
 
 #include "access/AccessFile.h"
 #include "access/Catalog.h"
 #include "common/CodePage.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
+#include "reader/SqliteSchema.h"
+#include "reader/TableLoader.h"
 #include "source/LoadedTables.h"
 #include "source/QueryPlan.h"
 #include "source/SqliteDatabase.h"
-#include "source/SqliteSchema.h"
-#include "source/TableLoader.h"
 #include "source/TextCollation.h"
 
 namespace mdbtokvt {

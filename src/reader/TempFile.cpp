@@ -1,4 +1,4 @@
-#include "source/TempFile.h"
+#include "reader/TempFile.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

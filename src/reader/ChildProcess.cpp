@@ -1,4 +1,4 @@
-#include "source/ChildProcess.h"
+#include "reader/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

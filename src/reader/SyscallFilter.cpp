@@ -1,4 +1,4 @@
-#include "source/SyscallFilter.h"
+#include "reader/SyscallFilter.h"
 
 #include <errno.h>
 #include <seccomp.h>

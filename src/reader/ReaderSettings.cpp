@@ -1,4 +1,4 @@
-#include "source/ReaderSettings.h"
+#include "reader/ReaderSettings.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

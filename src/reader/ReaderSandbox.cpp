@@ -1,4 +1,4 @@
-#include "source/ReaderSandbox.h"
+#include "reader/ReaderSandbox.h"
 
 #include <glib.h>
 #include <signal.h>
@@ -13,9 +13,9 @@
 #include <ctime>
 #include <string_view>
 
-#include "source/FileSystemLock.h"
-#include "source/ReaderProtocol.h"
-#include "source/SyscallFilter.h"
+#include "reader/FileSystemLock.h"
+#include "reader/ReaderProtocol.h"
+#include "reader/SyscallFilter.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/ReaderClient.h"
+#include "reader/ReaderClient.h"
 
 #include <signal.h>
 #include <string.h>
@@ -10,8 +10,8 @@
 #include "access/LibraryMessages.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
-#include "source/ReaderProtocol.h"
-#include "source/SyscallFilter.h"
+#include "reader/ReaderProtocol.h"
+#include "reader/SyscallFilter.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/ReaderMain.h"
+#include "reader/ReaderMain.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,9 +12,9 @@
 #include <string>
 
 #include "common/Error.h"
-#include "source/ReaderJob.h"
-#include "source/ReaderProtocol.h"
-#include "source/ReaderSandbox.h"
+#include "reader/ReaderJob.h"
+#include "reader/ReaderProtocol.h"
+#include "reader/ReaderSandbox.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/FileSystemLock.h"
+#include "reader/FileSystemLock.h"
 
 #include <linux/landlock.h>
 #include <sys/syscall.h>

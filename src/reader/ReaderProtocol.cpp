@@ -1,4 +1,4 @@
-#include "source/ReaderProtocol.h"
+#include "reader/ReaderProtocol.h"
 
 #include <charconv>
 
