@@ -1,6 +1,6 @@
 #include "access/TextDecoder.h"
 
-#include "source/CollatedText.h"
+#include "query/CollatedText.h"
 
 namespace mdbtokvt {
 

@@ -5,12 +5,12 @@
 #include "common/CodePage.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
+#include "query/LoadedTables.h"
+#include "query/PreparedQuery.h"
+#include "query/SqliteDatabase.h"
+#include "query/TextCollation.h"
 #include "reader/SqliteSchema.h"
 #include "reader/TableLoader.h"
-#include "source/LoadedTables.h"
-#include "source/QueryPlan.h"
-#include "source/SqliteDatabase.h"
-#include "source/TextCollation.h"
 
 namespace mdbtokvt {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "access/MdbLibrary.h"
-#include "source/SqliteDatabase.h"
-#include "source/TextCollation.h"
+#include "query/SqliteDatabase.h"
+#include "query/TextCollation.h"
 
 namespace mdbtokvt {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "source/LoadedTables.h"
+#include "query/LoadedTables.h"
 
 namespace mdbtokvt {
 

@@ -9,10 +9,10 @@
 #include "access/AccessFileCheck.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
+#include "query/LoadedRecordSource.h"
 #include "reader/ReaderClient.h"
 #include "reader/TempFile.h"
 #include "source/DataSource.h"
-#include "source/LoadedRecordSource.h"
 
 namespace mdbtokvt {
 

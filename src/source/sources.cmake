@@ -5,18 +5,18 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/../access/AccessFileCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/Catalog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ChildProcess.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CollatedText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/CollatedText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/FieldDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/FileSystemLock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/LibraryMessages.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoadedRecordSource.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoadedTableModule.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LoadedTables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/LoadedRecordSource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/LoadedTableModule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/LoadedTables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/LongValue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/MappedFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MergedRecordset.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/OrderedTable.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/QueryPlan.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/MergedRecordset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/OrderedTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/PreparedQuery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderClient.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderJob.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderMain.cpp
@@ -24,13 +24,13 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderSandbox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/ReaderSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/RowScanner.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SqliteDatabase.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SqliteRecordset.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/SqliteDatabase.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/SqliteRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/SqliteSchema.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/SyscallFilter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/TableLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/TempFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TextCollation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../query/TextCollation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/TextDecoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../access/UsageMap.cpp
 )

@@ -10,11 +10,11 @@
 #include "TestSupport.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
+#include "query/LoadedTableModule.h"
+#include "query/LoadedTables.h"
+#include "query/SqliteDatabase.h"
+#include "query/TextCollation.h"
 #include "reader/SqliteSchema.h"
-#include "source/LoadedTableModule.h"
-#include "source/LoadedTables.h"
-#include "source/SqliteDatabase.h"
-#include "source/TextCollation.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

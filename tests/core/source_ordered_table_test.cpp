@@ -9,15 +9,15 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "query/LoadedRecordSource.h"
+#include "query/LoadedTableModule.h"
+#include "query/MergedRecordset.h"
+#include "query/OrderedTable.h"
+#include "query/PreparedQuery.h"
+#include "query/SqliteDatabase.h"
+#include "query/SqliteRecordset.h"
+#include "query/TextCollation.h"
 #include "reader/SqliteSchema.h"
-#include "source/LoadedRecordSource.h"
-#include "source/LoadedTableModule.h"
-#include "source/MergedRecordset.h"
-#include "source/OrderedTable.h"
-#include "source/QueryPlan.h"
-#include "source/SqliteDatabase.h"
-#include "source/SqliteRecordset.h"
-#include "source/TextCollation.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

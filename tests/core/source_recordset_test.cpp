@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "common/Error.h"
-#include "source/SqliteDatabase.h"
-#include "source/SqliteRecordset.h"
+#include "query/SqliteDatabase.h"
+#include "query/SqliteRecordset.h"
 
 namespace mdbtokvt {
 namespace {

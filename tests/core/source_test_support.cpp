@@ -8,9 +8,9 @@
 
 #include "common/CodePage.h"
 #include "common/Error.h"
-#include "source/CollatedText.h"
+#include "query/CollatedText.h"
+#include "query/SqliteDatabase.h"
 #include "source/DataSource.h"
-#include "source/SqliteDatabase.h"
 
 namespace mdbtokvt::source_test {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/Value.h"
-#include "source/LoadedTables.h"
+#include "query/LoadedTables.h"
 
 namespace mdbtokvt::source_test {
 

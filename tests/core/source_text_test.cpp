@@ -8,12 +8,12 @@
 #include "access/MdbLibrary.h"
 #include "access/TextDecoder.h"
 #include "common/CodePage.h"
+#include "query/CollatedText.h"
+#include "query/LoadedTableModule.h"
+#include "query/PreparedQuery.h"
+#include "query/SqliteRecordset.h"
+#include "query/TextCollation.h"
 #include "reader/SqliteSchema.h"
-#include "source/CollatedText.h"
-#include "source/LoadedTableModule.h"
-#include "source/QueryPlan.h"
-#include "source/SqliteRecordset.h"
-#include "source/TextCollation.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

@@ -23,6 +23,7 @@
 #include "LibraryMessageCap.h"
 #include "access/AccessFileCheck.h"
 #include "common/Error.h"
+#include "query/LoadedRecordSource.h"
 #include "reader/ReaderJob.h"
 #include "reader/ReaderSettings.h"
 #include "reader/TempFile.h"
@@ -30,7 +31,6 @@
 #include "run/DBConvert.h"
 #include "run/OutputFolder.h"
 #include "source/DataSource.h"
-#include "source/LoadedRecordSource.h"
 #include "tablefile/OutputStream.h"
 #include "tablefile/TableFileReader.h"
 

@@ -1,9 +1,9 @@
-#include "source/TextCollation.h"
+#include "query/TextCollation.h"
 
 #include <string>
 
-#include "source/CollatedText.h"
-#include "source/SqliteDatabase.h"
+#include "query/CollatedText.h"
+#include "query/SqliteDatabase.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/CollatedText.h"
+#include "query/CollatedText.h"
 
 #include <cstdint>
 

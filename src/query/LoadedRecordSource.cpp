@@ -1,4 +1,4 @@
-#include "source/LoadedRecordSource.h"
+#include "query/LoadedRecordSource.h"
 
 #include <algorithm>
 #include <string>
@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "common/Error.h"
-#include "source/LoadedTableModule.h"
-#include "source/LoadedTables.h"
-#include "source/MergedRecordset.h"
-#include "source/OrderedTable.h"
-#include "source/QueryPlan.h"
-#include "source/SqliteDatabase.h"
-#include "source/SqliteRecordset.h"
-#include "source/TextCollation.h"
+#include "query/LoadedTableModule.h"
+#include "query/LoadedTables.h"
+#include "query/MergedRecordset.h"
+#include "query/OrderedTable.h"
+#include "query/PreparedQuery.h"
+#include "query/SqliteDatabase.h"
+#include "query/SqliteRecordset.h"
+#include "query/TextCollation.h"
 
 namespace mdbtokvt {
 

@@ -1,12 +1,12 @@
-#include "source/OrderedTable.h"
+#include "query/OrderedTable.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "source/CollatedText.h"
-#include "source/SqliteDatabase.h"
-#include "source/TextCollation.h"
+#include "query/CollatedText.h"
+#include "query/SqliteDatabase.h"
+#include "query/TextCollation.h"
 
 namespace mdbtokvt {
 

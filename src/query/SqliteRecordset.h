@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "query/SqliteDatabase.h"
 #include "sortorder/SortKey.h"
 #include "source/Recordset.h"
-#include "source/SqliteDatabase.h"
 
 namespace mdbtokvt {
 

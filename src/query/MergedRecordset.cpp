@@ -1,4 +1,4 @@
-#include "source/MergedRecordset.h"
+#include "query/MergedRecordset.h"
 
 #include "common/Error.h"
 #include "sortorder/SortKey.h"

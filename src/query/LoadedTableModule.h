@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-#include "source/LoadedTables.h"
+#include "query/LoadedTables.h"
 
 namespace mdbtokvt {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "source/SqliteRecordset.h"
+#include "query/SqliteRecordset.h"
 
 namespace mdbtokvt {
 

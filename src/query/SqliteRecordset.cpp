@@ -1,13 +1,13 @@
-#include "source/SqliteRecordset.h"
+#include "query/SqliteRecordset.h"
 
 #include <pthread.h>
 
 #include <algorithm>
 
 #include "common/Error.h"
+#include "query/CollatedText.h"
+#include "query/TextCollation.h"
 #include "reader/SqliteSchema.h"
-#include "source/CollatedText.h"
-#include "source/TextCollation.h"
 
 namespace mdbtokvt {
 

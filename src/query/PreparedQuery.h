@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "access/Catalog.h"
+#include "query/SqliteDatabase.h"
 #include "reader/TableLoader.h"
-#include "source/SqliteDatabase.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/LoadedTableModule.h"
+#include "query/LoadedTableModule.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,8 +9,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "source/CollatedText.h"
-#include "source/SqliteDatabase.h"
+#include "query/CollatedText.h"
+#include "query/SqliteDatabase.h"
 
 namespace mdbtokvt {
 

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "source/LoadedTables.h"
+#include "query/LoadedTables.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/LoadedTables.h"
+#include "query/LoadedTables.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "common/Error.h"
-#include "source/CollatedText.h"
+#include "query/CollatedText.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/SqliteDatabase.h"
+#include "query/SqliteDatabase.h"
 
 namespace mdbtokvt {
 

@@ -1,4 +1,4 @@
-#include "source/QueryPlan.h"
+#include "query/PreparedQuery.h"
 
 #include <algorithm>
 #include <string>
