@@ -35,28 +35,16 @@ class Recordset {
 };
 
 // Case-insensitive (ASCII) comparison of column and table names.
-bool NamesEqual(std::string_view a, std::string_view b);
-
-// A recordset over rows held in memory; used for tests and for small results.
-class MemoryRecordset final : public Recordset {
- public:
-  MemoryRecordset(std::vector<std::string> columns, std::vector<std::vector<Value>> rows);
-
-  bool Bof() const override { return position_ < 0 || rows_.empty(); }
-  bool Eof() const override {
-    return rows_.empty() || position_ >= static_cast<long>(rows_.size());
+inline bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
   }
-  void MoveFirst() override;
-  void MoveNext() override;
-  int32_t RecordCount() const override;
-  int FieldIndex(std::string_view name) const override;
-  const Value& FieldValue(int index) const override;
-
- private:
-  std::vector<std::string> columns_;
-  std::vector<std::vector<Value>> rows_;
-  long position_;
-  long highestVisited_;
-};
+  return true;
+}
 
 }  // namespace mdbtokvt

@@ -8,6 +8,7 @@
 #include "converters/ConvertReceivers.h"
 #include "converters/ConvertServices.h"
 #include "converters/RecordWriters.h"
+#include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
 #include "source/Recordset.h"
 #include "tablefile/WriteKVT.h"

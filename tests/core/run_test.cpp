@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
 #include "tablefile/WriteBin.h"
 
