@@ -15,6 +15,10 @@
 
 namespace mdbtokvt {
 
+// The declared type of a Yes/No column; the recordset maps integers of such
+// columns back to Yes/No values.
+inline constexpr std::string_view kBooleanType = "BOOLEAN";
+
 class LoadedColumn {
  public:
   enum class Kind : uint8_t { kNull, kInteger, kDouble, kText, kBlob };

@@ -6,8 +6,8 @@
 
 #include "common/Error.h"
 #include "query/CollatedText.h"
+#include "query/LoadedTables.h"
 #include "query/TextCollation.h"
-#include "reader/SqliteSchema.h"
 
 namespace mdbtokvt {
 

@@ -8,13 +8,10 @@
 #include <string_view>
 
 #include "access/Catalog.h"
+#include "query/LoadedTables.h"
 #include "sortorder/SortKey.h"
 
 namespace mdbtokvt {
-
-// The declared type of a Yes/No column; the recordset maps integers of such
-// columns back to Yes/No values.
-inline constexpr std::string_view kBooleanType = "BOOLEAN";
 
 // Text, Memo and Replication ID columns: stored as output code page bytes
 // with their sort keys (CollatedText.h), sorted with the text collation of
