@@ -49,7 +49,7 @@ PreparedPart Prepare(const SharedLoadedTables& tables, const std::optional<Order
   if (ordered) StoreOrderedTable(db.get(), (*tables)[ordered->table], ordered->column, rows);
   AttachLoadedTables(db.get(), tables,
                      ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
-  PreparedQuery query = PrepareQuery(db.get(), sql, {});
+  PreparedQuery query = PrepareQuery(db.get(), sql);
   return {std::move(db), std::move(query)};
 }
 

@@ -1,6 +1,5 @@
 #include "query/PreparedQuery.h"
 
-#include <algorithm>
 #include <string>
 
 #include "common/Error.h"
@@ -9,39 +8,13 @@ namespace mdbtokvt {
 
 namespace {
 
-struct ReadCollector {
-  const Catalog* catalog;
-  std::vector<TableLoad> reads;
-
-  // SQLite reports each table with its declared name; every table in a FROM
-  // clause is reported, with an empty column name when none of its columns
-  // is read (count(*)), so such a table still gets its rows.
-  void Add(const char* table, const char* column) {
-    if (table == nullptr) return;
-    const std::string tableName(table);
-    const auto known = std::find_if(catalog->begin(), catalog->end(),
-                                    [&](const CatalogTable& t) { return t.name == tableName; });
-    if (known == catalog->end()) return;
-    auto read = std::find_if(reads.begin(), reads.end(),
-                             [&](const TableLoad& t) { return t.table == tableName; });
-    if (read == reads.end()) {
-      reads.push_back({tableName, {}});
-      read = reads.end() - 1;
-    }
-    if (column == nullptr) return;
-    const std::string columnName(column);
-    const bool isColumn = std::any_of(known->columns.begin(), known->columns.end(),
-                                      [&](const CatalogColumn& c) { return c.name == columnName; });
-    if (isColumn &&
-        std::find(read->columns.begin(), read->columns.end(), columnName) == read->columns.end()) {
-      read->columns.push_back(columnName);
-    }
-  }
-};
-
 int Authorize(void* context, int action, const char* first, const char* second, const char*,
               const char*) {
-  if (action == SQLITE_READ) static_cast<ReadCollector*>(context)->Add(first, second);
+  if (action == SQLITE_READ && first != nullptr) {
+    auto* reads = static_cast<std::vector<ColumnRead>*>(context);
+    reads->push_back(
+        {first, second != nullptr ? std::optional<std::string>(second) : std::nullopt});
+  }
   return SQLITE_OK;
 }
 
@@ -65,10 +38,9 @@ std::string_view AfterPrefix(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-PreparedQuery PrepareQuery(sqlite3* db, std::string_view sql, const Catalog& catalog) {
-  ReadCollector collector{&catalog, {}};
-  sqlite3_set_authorizer(db, Authorize, &collector);
+PreparedQuery PrepareQuery(sqlite3* db, std::string_view sql) {
   PreparedQuery query;
+  sqlite3_set_authorizer(db, Authorize, &query.reads);
   try {
     query.statement = PrepareSql(db, sql);
   } catch (const SqliteError& e) {
@@ -76,7 +48,6 @@ PreparedQuery PrepareQuery(sqlite3* db, std::string_view sql, const Catalog& cat
     ThrowPrepareError(e.what());
   }
   sqlite3_set_authorizer(db, nullptr, nullptr);
-  query.reads = std::move(collector.reads);
   return query;
 }
 

@@ -74,7 +74,7 @@ ReaderResult LoadRecordSource(const ReaderRequest& request, const ReaderJobSteps
   const std::string sql =
       UnlessUnreadable(unreadable, file, [&] { return StatementFor(request, catalog); });
   const std::vector<TableLoad> reads = UnlessUnreadable(
-      unreadable, file, [&] { return PrepareQuery(db.get(), sql, catalog).reads; });
+      unreadable, file, [&] { return TablesToLoad(PrepareQuery(db.get(), sql).reads, catalog); });
   if (steps.beforeTableReads) steps.beforeTableReads();
   WriteLoadedTables(std::move(tablesOutput), request.tablesPath, LoadTables(file, codePage, reads));
   return {sql, NotesOn(file)};

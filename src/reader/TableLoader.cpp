@@ -107,6 +107,30 @@ class Loader {
 
 }  // namespace
 
+std::vector<TableLoad> TablesToLoad(const std::vector<ColumnRead>& reads, const Catalog& catalog) {
+  std::vector<TableLoad> loads;
+  for (const ColumnRead& read : reads) {
+    const auto known = std::find_if(catalog.begin(), catalog.end(),
+                                    [&](const CatalogTable& t) { return t.name == read.table; });
+    if (known == catalog.end()) continue;
+    auto load = std::find_if(loads.begin(), loads.end(),
+                             [&](const TableLoad& t) { return t.table == read.table; });
+    if (load == loads.end()) {
+      loads.push_back({read.table, {}});
+      load = loads.end() - 1;
+    }
+    if (!read.column) continue;
+    const std::string& columnName = *read.column;
+    const bool isColumn = std::any_of(known->columns.begin(), known->columns.end(),
+                                      [&](const CatalogColumn& c) { return c.name == columnName; });
+    if (isColumn &&
+        std::find(load->columns.begin(), load->columns.end(), columnName) == load->columns.end()) {
+      load->columns.push_back(columnName);
+    }
+  }
+  return loads;
+}
+
 LoadedTables LoadTables(const AccessFile& file, const CodePage& output,
                         const std::vector<TableLoad>& tables) {
   Loader loader(file, output);

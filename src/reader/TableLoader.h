@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "access/Catalog.h"
 #include "query/LoadedTables.h"
+#include "query/PreparedQuery.h"
 
 namespace mdbtokvt {
 
@@ -17,6 +19,13 @@ struct TableLoad {
   std::string table;                 // catalog name of the table
   std::vector<std::string> columns;  // catalog names of the columns to fill
 };
+
+// The tables and columns of catalog among reads (what SQLite read to prepare
+// the record source), each once, in the order first read. A table read
+// without a column (count(*)) is loaded with no columns, for its rows;
+// names that are no column of the catalog (rowid) and tables that are not
+// in it (SQLite's own) are left out.
+std::vector<TableLoad> TablesToLoad(const std::vector<ColumnRead>& reads, const Catalog& catalog);
 
 // Reads each requested table of file in slot order, keeping the requested
 // columns (in the table's own order, with the types CreateTables declares;

@@ -195,7 +195,7 @@ TEST(OrderedTable, PartsMergedGiveTheRowsOfOneConnection) {
     RegisterTextCollations(db.get());
     StoreOrderedTable(db.get(), (*tables)[0], 1, rows);
     AttachLoadedTables(db.get(), tables, ordered.table);
-    PreparedQuery query = PrepareQuery(db.get(), kGroupQuery, {});
+    PreparedQuery query = PrepareQuery(db.get(), kGroupQuery);
     return std::make_unique<SqliteRecordset>(std::move(db), std::move(query.statement), 0);
   };
   auto walk = [](Recordset& rs) {

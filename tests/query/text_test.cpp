@@ -171,7 +171,7 @@ class SourceCollation : public ::testing::Test {
     SqliteDb db = OpenSqlite(":memory:");
     RegisterTextCollations(db.get());
     AttachLoadedTables(db.get(), {std::move(names)});
-    PreparedQuery query = PrepareQuery(db.get(), sql, {});
+    PreparedQuery query = PrepareQuery(db.get(), sql);
     SqliteRecordset rs(std::move(db), std::move(query.statement));
     std::vector<std::string> out;
     for (; !rs.Eof(); rs.MoveNext()) {
