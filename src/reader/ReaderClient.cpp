@@ -11,7 +11,7 @@
 #include "common/DamagedFile.h"
 #include "common/Error.h"
 #include "reader/ReaderProtocol.h"
-#include "reader/SyscallFilter.h"
+#include "reader/SyscallName.h"
 
 namespace mdbtokvt {
 

@@ -5,8 +5,6 @@
 // process.
 #pragma once
 
-#include <string>
-
 namespace mdbtokvt {
 
 // Installs the filter on the calling thread (the reader has no other) and
@@ -15,8 +13,5 @@ namespace mdbtokvt {
 // ends the process at once. Needs no_new_privs set. Returns 0, or the errno
 // of what failed (a kernel without seccomp: EINVAL or ENOSYS).
 int InstallSyscallFilter();
-
-// The name of a system call of this architecture, or "system call N".
-std::string SyscallName(int number);
 
 }  // namespace mdbtokvt

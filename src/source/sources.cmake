@@ -28,6 +28,7 @@ set(MDBTOKVT_SOURCE_FILES
   ${CMAKE_CURRENT_LIST_DIR}/../query/SqliteRecordset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/SqliteSchema.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/SyscallFilter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../reader/SyscallName.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/TableLoader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../reader/TempFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../query/TextCollation.cpp
