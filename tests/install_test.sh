@@ -20,7 +20,19 @@ test -f "$prefix/share/applications/MDBtoKVT.desktop"
 grep -q '^Categories=Utility;' "$prefix/share/applications/MDBtoKVT.desktop"
 test -f "$prefix/share/icons/hicolor/scalable/apps/mdbtokvt.svg"
 test -f "$prefix/share/man/man1/mdbtokvt-cli.1"
+programs=("$prefix/bin/mdbtokvt-cli")
 if grep -q '^MDBTOKVT_HAVE_WINDOW:INTERNAL=1' "$build/CMakeCache.txt"; then
   test -x "$prefix/bin/MDBtoKVT"
+  programs+=("$prefix/bin/MDBtoKVT")
 fi
+# libmdb runs only in the reader: the programs a user starts do not load it.
+for program in "${programs[@]}"; do
+  if ldd "$program" | grep 'libmdb'; then
+    echo "$program loads libmdb" >&2
+    exit 1
+  fi
+done
+# (ldd's output is read whole: grep -q leaving early would make ldd fail.)
+reader_libraries="$(ldd "$prefix/${libexecdir:-libexec}/mdbtokvt/mdbtokvt-reader")"
+grep -q 'libmdb\.so' <<< "$reader_libraries"
 echo "installed into a temporary prefix and ran $("$prefix/bin/mdbtokvt-cli" --version)"
