@@ -3,13 +3,11 @@
 // stored form of a text with its key.
 #include <gtest/gtest.h>
 
-#include "access/MdbLibrary.h"
 #include "query/CollatedText.h"
 #include "query/LoadedTableModule.h"
 #include "query/PreparedQuery.h"
 #include "query/SqliteRecordset.h"
 #include "query/TextCollation.h"
-#include "reader/SqliteSchema.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {
@@ -22,10 +20,9 @@ class SourceCollation : public ::testing::Test {
   std::vector<std::string> Sorted(
       const std::vector<std::pair<std::optional<std::string>, int>>& rows, std::string_view sql) {
     LoadedTable names{"Names", 0, {}};
-    names.columns.emplace_back(
-        "name", std::string(ColumnDefinition(MDB_TEXT, SortOrder::kGeneralLegacy)), true);
-    names.columns.emplace_back(
-        "k", std::string(ColumnDefinition(MDB_LONGINT, SortOrder::kGeneralLegacy)), false);
+    names.columns.emplace_back("name", std::string(TextColumnType(SortOrder::kGeneralLegacy)),
+                               true);
+    names.columns.emplace_back("k", "INTEGER", false);
     for (const auto& [name, k] : rows) {
       if (name) {
         source_test::AppendName(names.columns[0], *name);

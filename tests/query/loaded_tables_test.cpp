@@ -2,7 +2,6 @@
 // virtual tables SQLite runs the record sources on. The virtual tables must
 // answer every query exactly as stored tables with the same values do.
 #include <gtest/gtest.h>
-#include <mdbtools.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,7 +13,6 @@
 #include "query/LoadedTables.h"
 #include "query/SqliteDatabase.h"
 #include "query/TextCollation.h"
-#include "reader/SqliteSchema.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {
@@ -29,9 +27,9 @@ constexpr SortOrder kOrder = SortOrder::kGeneralLegacy;
 // comparisons may still find equal to an integer.
 LoadedTables SampleTables() {
   LoadedTable numbers{"Numbers", 0, {}};
-  numbers.columns.emplace_back("k", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
-  numbers.columns.emplace_back("name", std::string(ColumnDefinition(MDB_TEXT, kOrder)), true);
-  numbers.columns.emplace_back("amount", std::string(ColumnDefinition(MDB_DOUBLE, kOrder)), false);
+  numbers.columns.emplace_back("k", "INTEGER", false);
+  numbers.columns.emplace_back("name", std::string(TextColumnType(kOrder)), true);
+  numbers.columns.emplace_back("amount", "REAL", false);
   const std::vector<std::tuple<std::optional<int>, std::optional<std::string>, double>> rows = {
       {1, "one", 1.5},       {2, "two", 2},   {2, std::nullopt, -3},
       {std::nullopt, "", 0}, {7, "seven", 7}, {-5, "minus", 1e300}};
@@ -52,9 +50,9 @@ LoadedTables SampleTables() {
   LoadedTable counted{"Counted", 3, {}};  // no column read, rows counted
   // Keys, one row each: close together (looked up in an array) and far apart.
   LoadedTable ids{"Ids", 0, {}};
-  ids.columns.emplace_back("id", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
+  ids.columns.emplace_back("id", "INTEGER", false);
   LoadedTable far{"Far", 0, {}};
-  far.columns.emplace_back("f", std::string(ColumnDefinition(MDB_LONGINT, kOrder)), false);
+  far.columns.emplace_back("f", "INTEGER", false);
   for (int id : {3, 1, 2, 7}) ids.columns[0].AppendInteger(id), ++ids.rows;
   for (int f : {5, 1000000, -7, 2}) far.columns[0].AppendInteger(f), ++far.rows;
   return {std::move(numbers), std::move(mixed), std::move(counted), std::move(ids), std::move(far)};

@@ -2,7 +2,6 @@
 // that it sorts only runs of rows: which table and column the statement's
 // text names, and that the rows come out exactly as with virtual tables only.
 #include <gtest/gtest.h>
-#include <mdbtools.h>
 
 #include <fstream>
 #include <thread>
@@ -17,15 +16,17 @@
 #include "query/SqliteDatabase.h"
 #include "query/SqliteRecordset.h"
 #include "query/TextCollation.h"
-#include "reader/SqliteSchema.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {
 namespace {
 
-LoadedColumn Column(const char* name, int type) {
-  return LoadedColumn(name, std::string(ColumnDefinition(type, SortOrder::kGeneralLegacy)),
-                      IsTextColumn(type));
+// Columns as the reader declares Access's Long Integer and Text columns.
+enum ColumnKind { kInteger, kText };
+LoadedColumn Column(const char* name, ColumnKind kind) {
+  return kind == kText
+             ? LoadedColumn(name, std::string(TextColumnType(SortOrder::kGeneralLegacy)), true)
+             : LoadedColumn(name, "INTEGER", false);
 }
 
 // A table of a key and a name column (names in UTF-8, loaded as the reader
@@ -33,8 +34,8 @@ LoadedColumn Column(const char* name, int type) {
 LoadedTable KeyedNames(const char* table, const char* key, const char* name,
                        const std::vector<std::pair<int, const char*>>& rows) {
   LoadedTable keyed{table, 0, {}};
-  keyed.columns.push_back(Column(key, MDB_LONGINT));
-  keyed.columns.push_back(Column(name, MDB_TEXT));
+  keyed.columns.push_back(Column(key, kInteger));
+  keyed.columns.push_back(Column(name, kText));
   for (const auto& [k, text] : rows) {
     keyed.columns[0].AppendInteger(k);
     text ? source_test::AppendName(keyed.columns[1], text) : keyed.columns[1].AppendNull();
@@ -58,8 +59,8 @@ LoadedTables GroupTables() {
       "USERS", "USEQUENCE", "UserName",
       {{10, "zed"}, {11, "Amy"}, {12, "bob"}, {13, nullptr}, {14, "AMY2"}, {15, "\xC3\xA9mile"}});
   LoadedTable members{"GROUPUSER", 0, {}};
-  members.columns.push_back(Column("GUGROUPSEQUENCE", MDB_LONGINT));
-  members.columns.push_back(Column("GUUSERSEQUENCE", MDB_LONGINT));
+  members.columns.push_back(Column("GUGROUPSEQUENCE", kInteger));
+  members.columns.push_back(Column("GUUSERSEQUENCE", kInteger));
   const std::vector<std::pair<int, int>> memberRows = {{1, 10}, {1, 11}, {2, 12}, {4, 14}, {4, 11},
                                                        {3, 12}, {5, 15}, {6, 13}, {2, 10}, {9, 11}};
   for (const auto& [g, u] : memberRows) {
@@ -178,7 +179,7 @@ TEST(OrderedTable, SplitKeepsEachValueInOnePart) {
   // Texts without a key of their own (as SQL gives them) are keyed by their
   // bytes; values equal in the collation stay together, Null before empty.
   LoadedTable names{"N", 0, {}};
-  names.columns.push_back(Column("name", MDB_TEXT));
+  names.columns.push_back(Column("name", kText));
   for (const char* name : {"b", "A", "a", "", "B", "c"})
     names.columns[0].AppendText(name), ++names.rows;
   names.columns[0].AppendNull(), ++names.rows;
