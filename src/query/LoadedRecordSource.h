@@ -1,3 +1,14 @@
+// src/query/: running a record source's SQL with SQLite on loaded tables:
+// the loaded tables and their file (LoadedTables.h), the connection
+// (SqliteDatabase.h), preparing a statement (PreparedQuery.h), the virtual
+// tables over the loaded columns (LoadedTableModule.h), the text collation
+// and the stored form of texts (TextCollation.h, CollatedText.h), the
+// recordsets (SqliteRecordset.h, MergedRecordset.h, MemoryRecordset.h), the
+// plans (OrderedTable.h) and, here, the record source run with them. Both
+// processes use it: the reader prepares the record source on empty tables
+// to learn what to load. It uses src/common, src/sortorder, SQLite and the
+// Recordset interface of src/source (a header), never libmdb.
+//
 // The converting side of a record source the reader process has loaded
 // (ReaderJob.h): the loaded tables read back from the reader's file and
 // served to an in-memory SQLite connection, with the text collations, and

@@ -1,3 +1,16 @@
+// src/reader/: the reader process, mdbtokvt-reader, and the side that
+// starts it. In the converting process, without libmdb (kvtreaderclient):
+// settings and limits (ReaderSettings.h), the child process with its limits,
+// timeout and output caps (ChildProcess.h), the client that runs the reader
+// and turns how it ended into a statement or an error (ReaderClient.h), the
+// temporary tables file (TempFile.h) and this protocol. In the reader
+// process, with libmdb through src/access (kvtreader): its main
+// (ReaderMain.h), the job (ReaderJob.h), which reads the catalog, creates
+// its tables in SQLite (SqliteSchema.h) and loads what the record source
+// reads (TableLoader.h), and the sandbox (ReaderSandbox.h). It uses
+// src/access, src/query and src/common; no file of the converting side's
+// part uses one of the reader's part.
+//
 // How the data source and its reader process talk. The reader is started as
 //   mdbtokvt-reader DATABASE TABLES-FILE CODE-PAGE RECORD-SOURCE
 // with descriptor 3 for its reply and descriptor 4 for what libmdb prints

@@ -1,3 +1,9 @@
+// src/source/: what the conversion run reads through: the DataSource and
+// Recordset interfaces the converters see, and the production data source
+// (AccessDataSource.cpp), which checks the file (src/access), has the reader
+// load the tables the record source needs (src/reader) and runs the record
+// source on them (src/query). Converting side only: no libmdb.
+//
 // The data source a conversion run reads through: pointed at a database file
 // and a record source (a table name or an SQL text), it yields a recordset.
 #pragma once
