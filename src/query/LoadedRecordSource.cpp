@@ -13,6 +13,7 @@
 #include "query/PreparedQuery.h"
 #include "query/SqliteDatabase.h"
 #include "query/SqliteRecordset.h"
+#include "query/StatementPlan.h"
 #include "query/TextCollation.h"
 
 namespace mdbtokvt {
@@ -81,9 +82,10 @@ std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1)
 // their own, and merges their rows on that column. Nothing when sql is not
 // such a statement.
 std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
-                                       const OrderedColumn& ordered, std::string_view sql) {
+                                       const OrderedColumn& ordered, const StatementPlan& plan,
+                                       std::string_view sql) {
   const LoadedTable& table = (*tables)[ordered.table];
-  if (SorterThreads() == 0 || !IsPlainOrderedJoin(sql, table.name)) return nullptr;
+  if (SorterThreads() == 0 || !IsPlainOrderedJoin(plan, table.name)) return nullptr;
   const std::vector<std::vector<uint32_t>> rows =
       SplitByLeadingValue(table, ordered.column, kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;
@@ -102,10 +104,11 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
                                                   std::string_view sql) {
   try {
     LoadedTables loaded = ReadLoadedTables(tablesPath);
-    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(sql, loaded);
+    const StatementPlan plan = PlanStatement(sql);
+    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(plan, loaded);
     const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
     if (ordered) {
-      if (auto inParts = OpenInParts(tables, *ordered, sql)) return inParts;
+      if (auto inParts = OpenInParts(tables, *ordered, plan, sql)) return inParts;
     }
     return Open(Prepare(tables, ordered, nullptr, sql));
   } catch (const SqliteError& e) {

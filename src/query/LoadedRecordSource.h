@@ -4,7 +4,8 @@
 // tables over the loaded columns (LoadedTableModule.h), the text collation
 // and the stored form of texts (TextCollation.h, CollatedText.h), the
 // recordsets (SqliteRecordset.h, MergedRecordset.h, MemoryRecordset.h), the
-// plans (OrderedTable.h) and, here, the record source run with them. Both
+// plans (StatementPlan.h, which one a statement gets; OrderedTable.h) and,
+// here, the record source run with them. Both
 // processes use it: the reader prepares the record source on empty tables
 // to learn what to load. It uses src/common, src/sortorder, SQLite and the
 // Recordset interface of src/source (a header), never libmdb.
@@ -25,10 +26,10 @@ namespace mdbtokvt {
 
 // Reads tablesPath and runs sql (the statement RunReaderJob returned) on its
 // tables. The recordset holds the tables, so the file may be unlinked as
-// soon as this returns. A plain join sorted by a text column of many values
-// runs on two connections at once, merged on that column (OrderedTable.h,
-// MergedRecordset.h). Raises 3000 when the file is not one the reader wrote
-// or SQLite cannot run the statement.
+// soon as this returns. The plan comes from sql's text and the tables
+// (StatementPlan.h): a plain join sorted by a text column of many values
+// runs on two connections at once, merged on that column. Raises 3000 when the file is not one the
+// reader wrote or SQLite cannot run the statement.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
                                                   std::string_view sql);
 

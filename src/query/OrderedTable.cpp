@@ -20,91 +20,23 @@ constexpr uint64_t kMostRowsToStore = 100'000;
 // Access names may not contain "!", so no table can be called this.
 constexpr const char* kIndexName = "\"mdbtokvt!order\"";
 
-struct ColumnReference {
-  std::string table;  // empty when not qualified
-  std::string column;
-};
-
-// The first term of the last ORDER BY outside parentheses, when it is a
-// plain column reference.
-std::optional<ColumnReference> LeadingOrderTerm(std::string_view sql) {
-  const std::vector<Token> tokens = Tokenize(sql);
-  std::optional<size_t> start;
-  int depth = 0;
-  for (size_t i = 0; i < tokens.size(); ++i) {
-    if (IsSymbol(tokens, i, "(")) ++depth;
-    if (IsSymbol(tokens, i, ")")) --depth;
-    if (depth == 0 && IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) start = i + 2;
-  }
-  if (!start || !IsName(tokens, *start)) return std::nullopt;
-  size_t i = *start;
-  ColumnReference reference{"", tokens[i].text};
-  if (IsSymbol(tokens, i + 1, ".")) {
-    if (!IsName(tokens, i + 2)) return std::nullopt;
-    reference = {tokens[i].text, tokens[i + 2].text};
-    i += 2;
-  }
-  const size_t next = i + 1;
-  const bool ends = next == tokens.size() || IsSymbol(tokens, next, ",") ||
-                    IsSymbol(tokens, next, ";") || IsWord(tokens, next, "ASC") ||
-                    IsWord(tokens, next, "DESC");
-  if (!ends) return std::nullopt;
-  return reference;
-}
-
 }  // namespace
 
-std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
+std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
                                                     const LoadedTables& tables) {
-  const std::optional<ColumnReference> term = LeadingOrderTerm(sql);
-  if (!term) return std::nullopt;
+  if (plan.kind == PlanKind::kPlain) return std::nullopt;
   std::optional<OrderedColumn> found;
   for (size_t t = 0; t < tables.size(); ++t) {
-    if (!term->table.empty() && !SameName(term->table, tables[t].name)) continue;
+    if (!plan.orderTable.empty() && !SameName(plan.orderTable, tables[t].name)) continue;
     const auto& columns = tables[t].columns;
     for (size_t c = 0; c < columns.size(); ++c) {
-      if (!SameName(columns[c].name(), term->column)) continue;
+      if (!SameName(columns[c].name(), plan.orderColumn)) continue;
       if (found) return std::nullopt;  // ambiguous: SQLite will refuse it anyway
       found = OrderedColumn{t, c};
     }
   }
   if (!found || tables[found->table].rows > kMostRowsToStore) return std::nullopt;
   return found;
-}
-
-bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable) {
-  const std::vector<Token> tokens = Tokenize(sql);
-  size_t selects = 0;
-  std::optional<size_t> from;
-  std::optional<size_t> orderBy;
-  for (size_t i = 0; i < tokens.size(); ++i) {
-    if (IsSymbol(tokens, i, "(")) return false;
-    if (tokens[i].kind != Token::Kind::kWord) continue;
-    // An outer join would give a row of another table once per part.
-    for (const std::string_view word :
-         {"DISTINCT", "GROUP", "HAVING", "LIMIT", "OFFSET", "UNION", "INTERSECT", "EXCEPT", "WITH",
-          "WINDOW", "NULLS", "JOIN", "ON", "USING", "NATURAL"}) {
-      if (SameName(tokens[i].text, word)) return false;
-    }
-    if (SameName(tokens[i].text, "SELECT")) ++selects;
-    if (SameName(tokens[i].text, "FROM")) from = i + 1;
-    if (IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) orderBy = i + 2;
-  }
-  if (selects != 1 || !from || !orderBy) return false;
-  // The ordered table once in FROM: twice, each part would pair its rows
-  // only with its own.
-  size_t mentions = 0;
-  for (size_t i = *from;
-       i < tokens.size() && !IsWord(tokens, i, "WHERE") && !IsWord(tokens, i, "ORDER"); ++i) {
-    if (tokens[i].kind != Token::Kind::kSymbol && SameName(tokens[i].text, orderedTable)) {
-      ++mentions;
-    }
-  }
-  if (mentions != 1) return false;
-  // The leading term: a name, or table.name, then no DESC.
-  size_t next = *orderBy + 1;
-  if (IsSymbol(tokens, next, ".")) next += 2;
-  return !IsWord(tokens, next, "DESC");
 }
 
 std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table, size_t column,

@@ -6,8 +6,9 @@
 // goes into an ordinary SQLite table with a covering index on the column;
 // the others stay virtual tables (LoadedTableModule.h).
 //
-// Which table and column is a hint read from the SQL text: a wrong or
-// missing hint changes how SQLite runs the statement, never its result.
+// Which table and column is a hint read from the SQL text (StatementPlan.h):
+// a wrong or missing hint changes how SQLite runs the statement, never its
+// result.
 #pragma once
 
 #include <sqlite3.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "query/LoadedTables.h"
+#include "query/StatementPlan.h"
 
 namespace mdbtokvt {
 
@@ -27,20 +29,11 @@ struct OrderedColumn {
   size_t column;  // in that table
 };
 
-// The loaded column the first term of sql's ORDER BY names, when it is a
-// plain column reference ("NAME" or "TABLE.NAME") naming exactly one loaded
-// column, and that column's table is small enough to be copied cheaply.
-std::optional<OrderedColumn> FindLeadingOrderColumn(std::string_view sql,
+// The loaded column plan's order column names, when it names exactly one
+// (in the table it is qualified with, if any), and that column's table is
+// small enough to be copied cheaply. Nothing for a plain plan.
+std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
                                                     const LoadedTables& tables);
-
-// Whether sql is a plain join sorted ascending by its leading column: one
-// SELECT over tables joined by commas, with WHERE and ORDER BY only, no
-// aggregate, DISTINCT, GROUP BY, LIMIT, JOIN clause, compound or subquery
-// (nothing in parentheses at all), and orderedTable named once in FROM.
-// Each row of such a statement comes from one row of the ordered table, so
-// running it on parts of that table and merging the parts' results on the
-// leading column gives its rows in its order.
-bool IsPlainOrderedJoin(std::string_view sql, std::string_view orderedTable);
 
 // The rows of table (in row order) in parts: every distinct value of column
 // in its text collation (equal sort keys) goes whole to one part, the k-th

@@ -1,5 +1,5 @@
 // The words, quoted names and symbols of an SQL statement, for reading the
-// few facts the plan of a record source is chosen by (OrderedTable.h)
+// few facts the plan of a record source is chosen by (StatementPlan.h)
 // without a parser: SQLite offers none to its users.
 #pragma once
 

@@ -11,9 +11,16 @@
 
 namespace mdbtokvt {
 
+// The record sources of the three runs. Each gets the plan its text allows
+// (query/StatementPlan.h, which also says what the tables must be like;
+// tests/query/statement_plan_test.cpp holds the table of all six): a change
+// to a text that costs its plan changes no result, only the speed.
+
+// Plan: plain (a whole table).
 const TableRun kServiceRun{"TERMTAB.KVT", "PostOffices", "PagerCompany", "services",
                            ConvertServiceTable};
 
+// Plan: plain (no ORDER BY; the join is answered from integer indexes).
 const TableRun kReceiverRun{
     "USERTAB.KVT",
     "SELECT ctName,ctAddress,poNAME FROM "
@@ -22,6 +29,10 @@ const TableRun kReceiverRun{
     "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
     "receivers", ConvertReceiverTable};
 
+// Plan: ordered table by GRNAME / GROUPNAME, in two parts: GROUPS stored in
+// name order (up to 100,000 groups), and from 256 group names on, on two
+// cores, the statement run on two connections, each with every other group
+// name, their rows merged.
 const TableRun kGroupRun{"GROUPTAB.KVT",
                          "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
                          " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "

@@ -76,26 +76,32 @@ constexpr const char* kGroupQuery =
     " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
     "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE  ORDER BY GROUPNAME, USERNAME";
 
-// sql's rows with the tables served as the record sources serve them.
-std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
+// sql's rows with the group tables, the one given stored by the column.
+std::vector<std::string> RowsWithStored(const std::string& sql,
+                                        const std::optional<OrderedColumn>& ordered) {
   SqliteDb db = OpenSqlite(":memory:");
   RegisterTextCollations(db.get());
   LoadedTables tables = GroupTables();
-  std::optional<OrderedColumn> ordered;
-  if (storeOrdered) {
-    ordered = FindLeadingOrderColumn(sql, tables);
-    EXPECT_TRUE(ordered.has_value()) << sql;
-    if (ordered) StoreOrderedTable(db.get(), tables[ordered->table], ordered->column);
-  }
+  if (ordered) StoreOrderedTable(db.get(), tables[ordered->table], ordered->column);
   AttachLoadedTables(db.get(), std::move(tables),
                      ordered ? std::optional<size_t>(ordered->table) : std::nullopt);
   return source_test::SqlRows(db.get(), sql);
 }
 
+// sql's rows with the tables served as the record sources serve them.
+std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
+  std::optional<OrderedColumn> ordered;
+  if (storeOrdered) {
+    ordered = FindLeadingOrderColumn(PlanStatement(sql), GroupTables());
+    EXPECT_TRUE(ordered.has_value()) << sql;
+  }
+  return RowsWithStored(sql, ordered);
+}
+
 TEST(OrderedTable, LeadingOrderColumnFromTheStatement) {
   const LoadedTables tables = GroupTables();
   auto found = [&](std::string_view sql) -> std::string {
-    const auto column = FindLeadingOrderColumn(sql, tables);
+    const auto column = FindLeadingOrderColumn(PlanStatement(sql), tables);
     if (!column) return "-";
     return tables[column->table].name + "." + tables[column->table].columns[column->column].name();
   };
@@ -126,7 +132,7 @@ TEST(OrderedTable, LargeTablesStayVirtual) {
     tables[0].columns[1].AppendText("g");
   }
   tables[0].rows += 100'001;
-  EXPECT_FALSE(FindLeadingOrderColumn(kGroupQuery, tables).has_value());
+  EXPECT_FALSE(FindLeadingOrderColumn(PlanStatement(kGroupQuery), tables).has_value());
 }
 
 TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
@@ -149,10 +155,29 @@ TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
                                 "night|Amy|", "night|zed|", "NIGHTS|Amy|", "NIGHTS|AMY2|"}));
 }
 
+TEST(OrderedTable, AWrongHintChangesNoResult) {
+  // Whichever table is stored by whichever column, the rows and their order
+  // stay those of virtual tables only.
+  const LoadedTables tables = GroupTables();
+  for (const std::string& sql :
+       {std::string(kGroupQuery),
+        std::string("SELECT USERNAME, GROUPNAME FROM USERS, GROUPUSER, GROUPS WHERE "
+                    "USEQUENCE = GUUSERSEQUENCE AND GRSEQUENCE = GUGROUPSEQUENCE "
+                    "ORDER BY USERNAME DESC, GROUPNAME")}) {
+    const std::vector<std::string> plain = RowsWithStored(sql, std::nullopt);
+    for (size_t t = 0; t < tables.size(); ++t) {
+      for (size_t c = 0; c < tables[t].columns.size(); ++c) {
+        EXPECT_EQ(RowsWithStored(sql, OrderedColumn{t, c}), plain)
+            << tables[t].name << "." << tables[t].columns[c].name() << ": " << sql;
+      }
+    }
+  }
+}
+
 TEST(OrderedTable, PlainJoinsOnly) {
-  EXPECT_TRUE(IsPlainOrderedJoin(kGroupQuery, "groups"));
-  EXPECT_TRUE(
-      IsPlainOrderedJoin("SELECT a, b FROM T, U WHERE T.k = U.k ORDER BY T.a ASC, b DESC", "T"));
+  EXPECT_TRUE(IsPlainOrderedJoin(PlanStatement(kGroupQuery), "groups"));
+  EXPECT_TRUE(IsPlainOrderedJoin(
+      PlanStatement("SELECT a, b FROM T, U WHERE T.k = U.k ORDER BY T.a ASC, b DESC"), "T"));
   for (const char* sql :
        {"SELECT a FROM T ORDER BY a DESC", "SELECT a FROM T ORDER BY T.a DESC, b",
         "SELECT DISTINCT a FROM T ORDER BY a", "SELECT a FROM T GROUP BY a ORDER BY a",
@@ -162,7 +187,7 @@ TEST(OrderedTable, PlainJoinsOnly) {
         "SELECT a FROM T ORDER BY a NULLS LAST", "SELECT a FROM T",
         "SELECT a FROM U LEFT JOIN T ON U.k = T.k ORDER BY a", "SELECT a FROM U JOIN T USING k",
         "SELECT T.a FROM T, T AS t2 WHERE T.k = t2.k ORDER BY T.a", "SELECT a FROM U ORDER BY a"}) {
-    EXPECT_FALSE(IsPlainOrderedJoin(sql, "T")) << sql;
+    EXPECT_FALSE(IsPlainOrderedJoin(PlanStatement(sql), "T")) << sql;
   }
 }
 
