@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/NamesEqual.h"
 #include "query/CollatedText.h"
 #include "query/SqlTokens.h"
 #include "query/SqliteDatabase.h"
@@ -27,10 +28,10 @@ std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
   if (plan.kind == PlanKind::kPlain) return std::nullopt;
   std::optional<OrderedColumn> found;
   for (size_t t = 0; t < tables.size(); ++t) {
-    if (!plan.orderTable.empty() && !SameName(plan.orderTable, tables[t].name)) continue;
+    if (!plan.orderTable.empty() && !NamesEqual(plan.orderTable, tables[t].name)) continue;
     const auto& columns = tables[t].columns;
     for (size_t c = 0; c < columns.size(); ++c) {
-      if (!SameName(columns[c].name(), plan.orderColumn)) continue;
+      if (!NamesEqual(columns[c].name(), plan.orderColumn)) continue;
       if (found) return std::nullopt;  // ambiguous: SQLite will refuse it anyway
       found = OrderedColumn{t, c};
     }

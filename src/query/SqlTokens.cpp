@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/NamesEqual.h"
+
 namespace mdbtokvt {
 
 namespace {
@@ -12,17 +14,6 @@ bool IsWordByte(unsigned char c) {
 }
 
 }  // namespace
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::vector<Token> Tokenize(std::string_view sql) {
   std::vector<Token> tokens;
@@ -75,7 +66,7 @@ std::vector<Token> Tokenize(std::string_view sql) {
 
 bool IsWord(const std::vector<Token>& tokens, size_t i, std::string_view word) {
   return i < tokens.size() && tokens[i].kind == Token::Kind::kWord &&
-         SameName(tokens[i].text, word);
+         NamesEqual(tokens[i].text, word);
 }
 
 bool IsSymbol(const std::vector<Token>& tokens, size_t i, std::string_view symbol) {

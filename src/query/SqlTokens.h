@@ -16,9 +16,6 @@ struct Token {
   std::string text;  // a quoted name without its quotes
 };
 
-// Whether two names are the same, ASCII letters without regard to case.
-bool SameName(std::string_view a, std::string_view b);
-
 // The statement as words, quoted names and single symbols; string literals
 // become the symbol "'" and comments are dropped. A statement with an
 // unterminated quote gives no tokens (SQLite will refuse it).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/NamesEqual.h"
 #include "query/SqlTokens.h"
 
 namespace mdbtokvt {
@@ -52,10 +53,10 @@ bool ReadPlainOrderedJoin(const std::vector<Token>& tokens, StatementPlan& plan)
     for (const std::string_view word :
          {"DISTINCT", "GROUP", "HAVING", "LIMIT", "OFFSET", "UNION", "INTERSECT", "EXCEPT", "WITH",
           "WINDOW", "NULLS", "JOIN", "ON", "USING", "NATURAL"}) {
-      if (SameName(tokens[i].text, word)) return false;
+      if (NamesEqual(tokens[i].text, word)) return false;
     }
-    if (SameName(tokens[i].text, "SELECT")) ++selects;
-    if (SameName(tokens[i].text, "FROM")) from = i + 1;
+    if (NamesEqual(tokens[i].text, "SELECT")) ++selects;
+    if (NamesEqual(tokens[i].text, "FROM")) from = i + 1;
     if (IsWord(tokens, i, "ORDER") && IsWord(tokens, i + 1, "BY")) orderBy = i + 2;
   }
   if (selects != 1 || !from || !orderBy) return false;
@@ -85,7 +86,7 @@ bool IsPlainOrderedJoin(const StatementPlan& plan, std::string_view orderedTable
   if (plan.kind != PlanKind::kOrderedTableInParts) return false;
   const auto mentions =
       std::count_if(plan.fromNames.begin(), plan.fromNames.end(),
-                    [&](const std::string& name) { return SameName(name, orderedTable); });
+                    [&](const std::string& name) { return NamesEqual(name, orderedTable); });
   return mentions == 1;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/NamesEqual.h"
 #include "common/Value.h"
 
 namespace mdbtokvt {
@@ -33,18 +34,5 @@ class Recordset {
 
   const Value& Field(std::string_view name) const { return FieldValue(FieldIndex(name)); }
 };
-
-// Case-insensitive (ASCII) comparison of column and table names.
-inline bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace mdbtokvt
