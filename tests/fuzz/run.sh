@@ -14,7 +14,8 @@
 # than normally, by a timeout (status 70) or by running out of memory (71),
 # for example when it could not start; timeouts and out-of-memory inputs are
 # only listed. build-fuzz/mdbtokvt-fuzz FILE runs one input again and tells
-# what went wrong.
+# what went wrong. The first crash or leak ends the fuzzing; the failing job's
+# output is printed at the end and the finding run again.
 #
 # FUZZ_TARGET runs that fuzzer instead of building one, and FUZZ_WORK puts the
 # corpus, findings and log in that folder instead (for testing this script).
@@ -55,9 +56,12 @@ log="$work/fuzz.log"
 export LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=0"
 export TMPDIR="$work/tmp"
 set +e
+# A crash or a leak fails the step, so it also ends the fuzzing: fork mode
+# then copies the job's whole output (the sanitizer's report, the target's
+# fault) into the log, where it would otherwise go with the job.
 "$fuzzer" "$work/corpus" \
   -fork="$workers" -max_total_time="$seconds" \
-  -ignore_timeouts=1 -ignore_ooms=1 -ignore_crashes=1 \
+  -ignore_timeouts=1 -ignore_ooms=1 -ignore_crashes=0 \
   -timeout=10 -rss_limit_mb=3000 -max_len="$max_len" \
   -dict="$root/tests/fuzz/access.dict" -close_fd_mask=3 \
   -artifact_prefix="$work/findings/" 2>&1 | tee "$log" | grep --line-buffered -E '^#[0-9]+:'
@@ -86,7 +90,20 @@ fi
 echo "new findings: $crashes crash, $leaks leak, $(count_new timeout) timeout, $(count_new oom) oom" \
   "in $work/findings"
 if [ "$crashes" -gt 0 ] || [ "$leaks" -gt 0 ]; then
-  find "$work/findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' \)
+  # What the job reported, and each finding run again, so the log of a run on
+  # a machine that is gone afterwards (CI) still tells what went wrong and
+  # where (a fault that needs the inputs before it may not show again).
+  if grep -q '^INFO: log from the inner process:' "$log"; then
+    echo "== the failing job's output"
+    sed -n '/^INFO: log from the inner process:/,$p' "$log" | sed 1d |
+      grep -v -E '^(INFO|#[0-9]+)' | head -n 120 | sed 's/^/  | /'
+  fi
+  find "$work/findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' \) |
+    while read -r finding; do
+      echo "== $finding ($(stat -c %s "$finding") bytes, sha1 $(sha1sum < "$finding" | cut -c1-40))"
+      timeout 120 "$fuzzer" -runs=1 -rss_limit_mb=3000 -artifact_prefix="$work/tmp/" "$finding" 2>&1 |
+        grep -v -E '^(INFO|Executed|MERGE|\*\*\*)|: Running [0-9]+ inputs' | tail -n 80 | sed 's/^/  | /' || true
+    done
   exit 1
 fi
 # In fork mode libFuzzer exits with the status of the last job that failed,
