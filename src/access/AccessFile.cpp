@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "access/AccessFileCheck.h"
+#include "common/DamagedFile.h"
 #include "common/Error.h"
 
 namespace mdbtokvt {
@@ -51,12 +52,28 @@ AccessFile::AccessFile(std::string_view databasePath, const std::function<void()
 
   // Read the catalog once: every later lookup by name rereads it and frees
   // the entries that open tables still point at.
+  CheckCatalogUsageMap();
   if (mdb_read_catalog(mdb_.get(), MDB_TABLE) == nullptr) ThrowDamaged();
   for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
     if (entry != nullptr && entry->object_type == MDB_TABLE && mdb_is_user_table(entry)) {
       userTables_.push_back(entry);
     }
+  }
+}
+
+// libmdb keeps a usage map row of no bytes as no map at all, and its scan of
+// a table reads the map's first byte without looking: a catalog whose map is
+// empty would end the reading with a fault instead of an error.
+void AccessFile::CheckCatalogUsageMap() const {
+  MdbCatalogEntry entry{};
+  entry.mdb = mdb_.get();
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = kCatalogDefinitionPage;
+  const TableDef table(mdb_read_table(&entry));
+  if (!table) ThrowDamaged();
+  if (table->usage_map == nullptr || table->map_sz == 0) {
+    ThrowDamagedDatabase(path_, "its list of tables cannot be read: its page map is empty");
   }
 }
 

@@ -81,6 +81,10 @@ class AccessFile {
   [[noreturn]] void ThrowDamaged() const;
 
  private:
+  // Raises 3343 when the catalog table's definition cannot be read or its
+  // usage map is empty.
+  void CheckCatalogUsageMap() const;
+
   std::string path_;
   std::unique_ptr<MappedFile> contents_;  // read by libmdb: outlives mdb_
   std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "access/PageLayout.h"
 #include "common/Error.h"
 
 namespace mdbtokvt {
@@ -18,7 +19,6 @@ constexpr size_t kHeaderBytes = kVersionOffset + 1;
 constexpr unsigned char kJet3Version = 0;
 constexpr unsigned char kNewestVersion = 6;  // Access 2019
 constexpr size_t kMinimumPages = 3;
-constexpr size_t kCatalogDefinitionPage = 2;
 constexpr char kTableDefinitionPageType = 0x02;
 constexpr int kErrCannotOpen = 3051;
 

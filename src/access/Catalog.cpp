@@ -9,9 +9,6 @@ namespace mdbtokvt {
 
 namespace {
 
-// libmdb, like Access, keeps the catalog's table definition on page 2.
-constexpr unsigned long kCatalogDefinitionPage = 2;
-
 // Folds ASCII letters, and the two-byte UTF-8 forms of the Latin-1 capitals
 // A-grave..THORN (except the multiplication sign), to lower case, so that
 // "UMSÄTZE" finds "Umsätze".

@@ -31,6 +31,8 @@ inline uint32_t ReadU32(const uint8_t* p) {
 // downwards, so a row ends where the previous slot's row starts. The two top
 // bits of an offset are flags.
 inline constexpr uint8_t kDataPageType = 0x01;
+// Access keeps the catalog's table definition (MSysObjects) on page 2.
+inline constexpr size_t kCatalogDefinitionPage = 2;
 inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
 // The slot holds a pointer (row number, then 3-byte page number) to where the
 // row was moved when it grew.

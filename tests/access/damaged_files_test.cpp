@@ -221,6 +221,27 @@ TEST_F(DamagedFiles, RowCountDisagreesWithTheDefinition) {
       << r.description;
 }
 
+TEST_F(DamagedFiles, CatalogWithAnEmptyPageMap) {
+  // The catalog table's usage map is made a row of zero bytes (the second
+  // row of its page, ending where the first begins): libmdb took that for no
+  // map and read through a null pointer when it scanned the catalog, so the
+  // reader died of a segmentation fault.
+  constexpr size_t kUsageMapOffset = 55;  // in a Jet 4 table definition page
+  const size_t page = U32(sample_, 2 * kPage + kUsageMapOffset) >> 8;
+  ASSERT_GE(SlotCount(sample_, page), 2u);
+  std::string damaged = sample_;
+  PutU32(damaged, 2 * kPage + kUsageMapOffset, static_cast<uint32_t>(page << 8 | 1));
+  const uint16_t emptyRow = SlotWord(sample_, page, 0) & 0x1FFF;
+  std::memcpy(damaged.data() + page * kPage + kRowCountOffset + 2 + 2, &emptyRow, 2);
+  for (const std::string& source : kMdbSources) {
+    const Reading r = Read(damaged, source);
+    EXPECT_EQ(r.error, 3343) << source;
+    EXPECT_NE(r.description.find("its list of tables cannot be read: its page map is empty"),
+              std::string::npos)
+        << r.description;
+  }
+}
+
 TEST_F(DamagedFiles, MemoPiecesFormingALoop) {
   // The last piece of a memo value chained over several pages is made to
   // point back at the piece before it.
