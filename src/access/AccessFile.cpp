@@ -1,5 +1,6 @@
 #include "access/AccessFile.h"
 
+#include <cstdio>
 #include <new>
 #include <system_error>
 
@@ -44,6 +45,10 @@ AccessFile::AccessFile(std::string_view databasePath, const std::function<void()
   contents_ = MapContents(facts.absolutePath, path_);
   mdb_.reset(mdb_open_buffer(contents_->data(), contents_->size(), MDB_NOFLAGS));
   if (!mdb_ || static_cast<size_t>(mdb_->fmt->pg_size) != facts.pageSize) ThrowDamaged();
+  catalogTable_.mdb = mdb_.get();
+  catalogTable_.object_type = MDB_TABLE;
+  catalogTable_.table_pg = kCatalogDefinitionPage;
+  std::snprintf(catalogTable_.object_name, sizeof catalogTable_.object_name, "MSysObjects");
   pageCount_ = static_cast<size_t>(facts.size / facts.pageSize);
   // iconv loads a code page's module from disk: done now, while files may
   // still be opened.
@@ -66,11 +71,7 @@ AccessFile::AccessFile(std::string_view databasePath, const std::function<void()
 // a table reads the map's first byte without looking: a catalog whose map is
 // empty would end the reading with a fault instead of an error.
 void AccessFile::CheckCatalogUsageMap() const {
-  MdbCatalogEntry entry{};
-  entry.mdb = mdb_.get();
-  entry.object_type = MDB_TABLE;
-  entry.table_pg = kCatalogDefinitionPage;
-  const TableDef table(mdb_read_table(&entry));
+  const TableDef table(mdb_read_table(catalogTable()));
   if (!table) ThrowDamaged();
   if (table->usage_map == nullptr || table->map_sz == 0) {
     ThrowDamagedDatabase(path_, "its list of tables cannot be read: its page map is empty");

@@ -49,6 +49,9 @@ class AccessFile {
   // used as given in messages.
   explicit AccessFile(std::string_view databasePath,
                       const std::function<void()>& afterHeaderPage = {});
+  // Table definitions point into it (see catalogTable_).
+  AccessFile(const AccessFile&) = delete;
+  AccessFile& operator=(const AccessFile&) = delete;
 
   MdbHandle* handle() const { return mdb_.get(); }
   const std::string& path() const { return path_; }
@@ -68,6 +71,11 @@ class AccessFile {
   PageGeometry geometry() const;
   // Number of whole pages in the file.
   size_t PageCount() const { return pageCount_; }
+
+  // The catalog table itself (MSysObjects), on the fixed page of its
+  // definition rather than through its own row in the catalog, which damage
+  // may have hit.
+  MdbCatalogEntry* catalogTable() const { return &catalogTable_; }
 
   // The user tables, in catalog order.
   const std::vector<MdbCatalogEntry*>& userTables() const { return userTables_; }
@@ -91,6 +99,9 @@ class AccessFile {
   size_t pageCount_ = 0;
   std::optional<CodePage> jet3CodePage_;
   std::vector<MdbCatalogEntry*> userTables_;
+  // libmdb takes catalog entries as non-const and keeps a pointer to the
+  // entry in every table definition read from it.
+  mutable MdbCatalogEntry catalogTable_{};
 };
 
 }  // namespace mdbtokvt

@@ -1,7 +1,5 @@
 #include "access/Catalog.h"
 
-#include <cstdio>
-
 #include "access/AccessFile.h"
 #include "access/RowScanner.h"
 
@@ -50,14 +48,7 @@ Catalog ReadCatalog(const AccessFile& file, std::vector<std::string>* unreadable
 }
 
 void CheckCatalogPages(const AccessFile& file) {
-  // Its definition is on a fixed page; it is read from there, not through
-  // its own row in the catalog, which damage may have hit.
-  MdbCatalogEntry entry{};
-  entry.mdb = file.handle();
-  entry.object_type = MDB_TABLE;
-  entry.table_pg = kCatalogDefinitionPage;
-  std::snprintf(entry.object_name, sizeof entry.object_name, "MSysObjects");
-  TableDef table = file.ReadTable(&entry);
+  TableDef table = file.ReadTable(file.catalogTable());
   if (!table) throw DamagedFileError("its definition cannot be read");
   ScanTableRows(file, *table, [](const MdbField*) {});
 }
