@@ -100,6 +100,11 @@ bool ParseArguments(const Arguments& args, const std::vector<std::string>& known
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return RunCommandLine(args, out, err, {});
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const FileStepHook& steps) {
   if (args.empty()) return UsageError(err, "no command given");
   const std::string& command = args[0];
   const Arguments rest(args.begin() + 1, args.end());
@@ -111,9 +116,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     out << "mdbtokvt-cli " << MDBTOKVT_VERSION << "\n";
     return 0;
   }
-  if (command == "convert") return ConvertCommand(rest, out, err);
+  if (command == "convert") return ConvertCommand(rest, out, err, steps);
   if (command == "dump") return DumpCommand(rest, out, err);
-  if (command == "verify") return VerifyCommand(rest, out, err);
+  if (command == "verify") return VerifyCommand(rest, out, err, steps);
   return UsageError(err, "unknown command " + Quoted(command));
 }
 

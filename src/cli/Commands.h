@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "run/FileSteps.h"
+
 namespace mdbtokvt {
 
 inline constexpr int kExitFailure = 1;
@@ -13,9 +15,13 @@ inline constexpr int kExitUsage = 2;
 
 using Arguments = std::vector<std::string>;
 
-int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+// steps: told of every file-system step in the output folder (test builds
+// listen; the program does not).
+int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                   const FileStepHook& steps);
 int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err);
-int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  const FileStepHook& steps);
 
 // Prints a usage error and the usage text; returns kExitUsage.
 int UsageError(std::ostream& err, const std::string& message);

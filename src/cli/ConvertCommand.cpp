@@ -1,5 +1,4 @@
 // mdbtokvt-cli convert: what the window's Convert does, without a window.
-#include <fstream>
 #include <iostream>
 #include <optional>
 
@@ -31,7 +30,8 @@ std::optional<int16_t> ParseEdition(const std::string& text) {
 
 }  // namespace
 
-int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                   const FileStepHook& steps) {
   ParsedArguments parsed;
   std::string error;
   if (!ParseArguments(args, {"--edition", "--codepage", "--report"}, parsed, error)) {
@@ -68,7 +68,17 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   try {
     const Utf8Converter toUtf8(codePage);
     auto dataSource = CreateAccessDataSource(codePage);
-    const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir);
+    ConversionOptions options;
+    options.steps = steps;
+    if (reportPath) {
+      // Made after the three runs and replaced in the same commit as the
+      // table files, so a report that cannot be written changes nothing.
+      options.reportPath = *reportPath;
+      options.reportText = [&](const ConversionCounts& counts) {
+        return ReportJson(context.report, toUtf8, source, outDir, editionRow, counts);
+      };
+    }
+    const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir, options);
     out << "TERMTAB.KVT: " << counts.services << " records\n";
     out << "USERTAB.KVT: " << counts.receivers << " records\n";
     out << "GROUPTAB.KVT: " << counts.groups << " records\n";
@@ -76,14 +86,7 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";
     for (const std::string& note : context.report.sourceNotes) out << note << "\n";
-    if (reportPath) {
-      std::ofstream file(*reportPath, std::ios::binary | std::ios::trunc);
-      file << ReportJson(context.report, toUtf8, source, outDir, editionRow, counts);
-      file.close();
-      if (!file) {
-        throw ConversionError(kErrPathFileAccess, "Cannot write the report " + Quoted(*reportPath));
-      }
-    }
+    for (const std::string& note : context.report.outputNotes) out << note << "\n";
     out << CompletionNote(editionRow) << "\n";
   } catch (...) {
     return ReportError(err);

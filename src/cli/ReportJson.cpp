@@ -25,6 +25,7 @@ std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUt
   json["editionRow"] = editionRow;
   json["memberLimit"] = MemberLimitForEdition(editionRow);
   json["sourceNotes"] = report.sourceNotes;
+  json["outputNotes"] = report.outputNotes;
   json["records"] = Json::object({{"TERMTAB.KVT", counts.services},
                                   {"USERTAB.KVT", counts.receivers},
                                   {"GROUPTAB.KVT", counts.groups}});

@@ -8,7 +8,8 @@
 
 namespace mdbtokvt {
 
-int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                  const FileStepHook& steps) {
   ParsedArguments parsed;
   std::string error;
   if (!ParseArguments(args, {"--codepage"}, parsed, error)) return UsageError(err, error);
@@ -16,7 +17,8 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   const std::string* codePage = parsed.Option("--codepage");
   try {
     const Utf8Converter toUtf8(codePage ? *codePage : kDefaultCodePage);
-    const VerifyResult result = VerifyOutputFolder(parsed.positional[0]);
+    const VerifyResult result = VerifyOutputFolder(parsed.positional[0], steps);
+    for (const auto& note : result.notes) out << note << "\n";
     for (const auto& problem : result.problems) out << toUtf8(problem) << "\n";
     out << result.services << " services, " << result.receivers << " receivers, " << result.groups
         << " groups: ";

@@ -1,8 +1,8 @@
 // What a conversion changed on the way: truncated groups, shortened names,
 // values defaulted because they were Null or empty, and names in one table
 // that match no record of the table they refer to; and what is worth
-// knowing about how the source was read. Collecting it never changes a
-// byte of the table files.
+// knowing about how the source was read and what the output folder held.
+// Collecting it never changes a byte of the table files.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,9 @@ struct DanglingName {
 struct ConversionReport {
   // Facts about how the source database was read, one line each (UTF-8).
   std::vector<std::string> sourceNotes;
+  // What was found in the output folder and set right before the conversion:
+  // files a stopped conversion left, a replacement it had begun.
+  std::vector<std::string> outputNotes;
   std::vector<TruncatedGroup> truncatedGroups;
   std::vector<ShortenedName> shortenedNames;
   std::vector<DefaultedValue> defaultedValues;
@@ -45,8 +48,9 @@ struct ConversionReport {
   std::vector<DanglingName> unknownMembers;   // group members naming no receiver record
 
   bool empty() const {
-    return sourceNotes.empty() && truncatedGroups.empty() && shortenedNames.empty() &&
-           defaultedValues.empty() && unknownServices.empty() && unknownMembers.empty();
+    return sourceNotes.empty() && outputNotes.empty() && truncatedGroups.empty() &&
+           shortenedNames.empty() && defaultedValues.empty() && unknownServices.empty() &&
+           unknownMembers.empty();
   }
   void clear() { *this = ConversionReport(); }
 };

@@ -1,12 +1,16 @@
 #include "run/DBConvert.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/Error.h"
 #include "converters/ConvertGroups.h"
 #include "converters/ConvertReceivers.h"
 #include "converters/ConvertServices.h"
+#include "run/FileFuncs.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -79,11 +83,51 @@ int16_t CreateGroupTable(ConversionContext& context, DataSource& dataSource,
   return RunTable(context, dataSource, databasePath, folder, kGroupRun);
 }
 
+namespace {
+
+[[noreturn]] void Refuse(const std::string& what) {
+  throw ConversionError(kErrPathFileAccess, "Path/File access error (" + what + ")");
+}
+
+// The source is only ever read, and no output file may stand for another.
+void RefuseUnsafeTargets(std::string_view databasePath, std::string_view outputFolder,
+                         const std::string& reportPath) {
+  const std::string source(databasePath);
+  std::vector<std::string> tables;
+  for (const TableRun* run : {&kServiceRun, &kReceiverRun, &kGroupRun}) {
+    tables.push_back(JoinPath(outputFolder, run->fileName));
+    if (NameTheSameFile(tables.back(), source)) {
+      Refuse(tables.back() + " is the source database");
+    }
+  }
+  if (reportPath.empty()) return;
+  struct stat st {};
+  if (::lstat(reportPath.c_str(), &st) == 0 && !FileExists(reportPath)) {
+    Refuse("the report " + reportPath + " exists and is not a file");
+  }
+  if (NameTheSameFile(reportPath, source)) {
+    Refuse("the report " + reportPath + " is the source database");
+  }
+  for (const std::string& table : tables) {
+    if (NameTheSameFile(reportPath, table)) {
+      Refuse("the report " + reportPath + " is the table file " + table);
+    }
+  }
+}
+
+}  // namespace
+
 ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
                                  std::string_view databasePath, std::string_view outputFolder,
-                                 OutputFolder::StreamFactory factory) {
+                                 const ConversionOptions& options) {
   context.StartConversion();
-  OutputFolder folder{std::string(outputFolder), std::move(factory)};
+  RefuseUnsafeTargets(databasePath, outputFolder, options.reportPath);
+  OutputFolder folder{std::string(outputFolder), options.factory, options.steps};
+  context.report.outputNotes = folder.Tidy();
+  TableFile* report = nullptr;
+  if (!options.reportPath.empty()) {
+    report = &folder.CreateBeside(options.reportPath, context.report.outputNotes);
+  }
   // The group run reads by far the most rows; its reading overlaps the
   // service and receiver runs.
   dataSource.ReadAhead(
@@ -92,8 +136,17 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
   counts.services = CreateServiceTable(context, dataSource, databasePath, folder);
   counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);
   counts.groups = CreateGroupTable(context, dataSource, databasePath, folder);
+  if (report != nullptr) report->PutBytes(options.reportText(counts));
   folder.Commit();
   return counts;
+}
+
+ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
+                                 std::string_view databasePath, std::string_view outputFolder,
+                                 OutputFolder::StreamFactory factory) {
+  ConversionOptions options;
+  options.factory = std::move(factory);
+  return ConvertDatabase(context, dataSource, databasePath, outputFolder, options);
 }
 
 }  // namespace mdbtokvt

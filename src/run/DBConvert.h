@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "run/ConversionContext.h"
+#include "run/FileSteps.h"
 #include "run/OutputFolder.h"
 #include "source/DataSource.h"
 #include "tablefile/TableFile.h"
@@ -49,9 +52,28 @@ struct ConversionCounts {
   int16_t groups = 0;
 };
 
-// A whole conversion into outputFolder: the three runs in order, then the
-// three files replace the old ones together. On any error nothing in the
-// folder changes. The context's source kind must be set by the caller.
+// What a conversion writes besides the three table files, and how.
+struct ConversionOptions {
+  // The report file; empty for none. It is staged and replaced with the table
+  // files, in the same commit.
+  std::string reportPath;
+  // Makes the report's content once the three runs are done.
+  std::function<std::string(const ConversionCounts&)> reportText;
+  OutputFolder::StreamFactory factory = CreateFileStream;
+  FileStepHook steps;
+};
+
+// A whole conversion into outputFolder: first what a stopped conversion left
+// there is settled (context.report.outputNotes says what), then the three
+// runs in order, then the files (the report too) replace the old ones
+// together. On any error nothing in the folder changes. Refused with 75
+// "Path/File access error", before anything is done: a table file that is the
+// source database, and a report that is the source, a table file of the
+// folder, or something other than a file. The context's source kind must be
+// set by the caller.
+ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
+                                 std::string_view databasePath, std::string_view outputFolder,
+                                 const ConversionOptions& options);
 ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
                                  std::string_view databasePath, std::string_view outputFolder,
                                  OutputFolder::StreamFactory factory = CreateFileStream);

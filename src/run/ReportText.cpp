@@ -39,6 +39,7 @@ std::string ReportSummary(const ConversionReport& report, int memberLimit) {
 
 std::vector<std::string> ReportDetailLines(const ConversionReport& report) {
   std::vector<std::string> lines = report.sourceNotes;
+  lines.insert(lines.end(), report.outputNotes.begin(), report.outputNotes.end());
   for (const auto& g : report.truncatedGroups) {
     lines.push_back("Group " + Quoted(g.group) + ": " + std::to_string(g.sourceMembers) +
                     " members, " + std::to_string(g.keptMembers) + " kept");

@@ -13,7 +13,7 @@ namespace mdbtokvt {
 std::string ReportSummary(const ConversionReport& report, int memberLimit);
 
 // One line per fact, names as stored (in the table files' code page); the
-// notes on the source first.
+// notes on the source and on the output folder first.
 std::vector<std::string> ReportDetailLines(const ConversionReport& report);
 
 }  // namespace mdbtokvt

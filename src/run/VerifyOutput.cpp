@@ -4,6 +4,7 @@
 #include <set>
 
 #include "common/Error.h"
+#include "run/FolderRecovery.h"
 #include "run/OutputFolder.h"
 #include "tablefile/TableFileReader.h"
 
@@ -33,8 +34,14 @@ bool Load(const std::string& folder, const char* name, TableKind kind, TableFile
 
 }  // namespace
 
-VerifyResult VerifyOutputFolder(const std::string& folder) {
+VerifyResult VerifyOutputFolder(const std::string& folder, const FileStepHook& steps) {
   VerifyResult result;
+  try {
+    result.notes = TidyOutputFolder(folder, steps);
+  } catch (const ConversionError& e) {
+    result.problems.push_back("the files a stopped conversion left could not be set right: error " +
+                              std::to_string(e.number()) + ": " + e.what());
+  }
   TableFileContents services, receivers, groups;
   const bool haveServices =
       Load(folder, "TERMTAB.KVT", TableKind::kService, services, result.problems);
