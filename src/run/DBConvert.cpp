@@ -10,7 +10,9 @@
 #include "converters/ConvertGroups.h"
 #include "converters/ConvertReceivers.h"
 #include "converters/ConvertServices.h"
+#include "run/CommitRecord.h"
 #include "run/FileFuncs.h"
+#include "run/StagingNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -112,6 +114,11 @@ void RefuseUnsafeTargets(std::string_view databasePath, std::string_view outputF
     if (NameTheSameFile(reportPath, table)) {
       Refuse("the report " + reportPath + " is the table file " + table);
     }
+  }
+  // The names the commit itself uses: the report would take their place.
+  const std::string name = NameOf(reportPath);
+  if (name == kCommitRecordName || name == kUndoRecordName || ParseStagingName(name)) {
+    Refuse("the report " + reportPath + " has the name of a file the conversion makes for itself");
   }
 }
 

@@ -79,6 +79,9 @@ TEST_F(ReportFile, NamingTheSourceOrATableFileIsRefused) {
   ExpectNothingChanged((inputs.path() / "link-to-table").string(), scratch.path(), 75);
   ExpectNothingChanged("GROUPTAB.KVT", out.path(), 75);
   ExpectNothingChanged((out.path() / "termtab.kvt").string(), scratch.path(), 75);
+  // The names the commit uses for its own files.
+  ExpectNothingChanged((out.path() / ".mdbtokvt-commit").string(), scratch.path(), 75);
+  ExpectNothingChanged((out.path() / ".TERMTAB.KVT.1-2.tmp").string(), scratch.path(), 75);
   // ... also where the table files do not exist yet.
   const fs::path fresh = inputs.path() / "fresh";
   fs::create_directory(fresh);
