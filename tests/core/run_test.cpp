@@ -238,6 +238,41 @@ TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
   EXPECT_EQ(after[2].second.size(), 15u + 2 * 352u);
 }
 
+// A move that fails half-way through the commit (here the receiver table's
+// backup name is taken by a folder just before the old file moves there):
+// the files already moved go back, the report too, and nothing is left over.
+TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
+  test::TempFolder dir;
+  for (const char* name : {"TERMTAB.KVT", "USERTAB.KVT", "GROUPTAB.KVT", "report.json"}) {
+    std::ofstream(dir.path() / name) << "old " << name;
+  }
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  FillMdbResults(source);
+  ConversionContext context;
+  ConversionOptions options;
+  options.reportPath = (dir.path() / "report.json").string();
+  options.reportText = [](const ConversionCounts&) { return std::string("new report"); };
+  std::string stagedReceivers;
+  const fs::path blocker = dir.path() / "blocker";
+  options.steps = [&](FileStep step, const std::string& path) {
+    if (step == FileStep::kCreate && path.find(".USERTAB.KVT.") != std::string::npos) {
+      stagedReceivers = path;
+    }
+    if (step == FileStep::kRename && path == (dir.path() / "USERTAB.KVT").string()) {
+      fs::create_directories(fs::path(stagedReceivers + ".old") / "x");
+    }
+  };
+  try {
+    ConvertDatabase(context, source, "/db.mdb", dir.str(), options);
+    FAIL() << "no error";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), kErrPathFileAccess) << e.what();
+  }
+  fs::remove_all(stagedReceivers + ".old");
+  EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
+}
+
 TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {
   test::TempFolder first, second;
   FakeDataSource source;
