@@ -70,8 +70,9 @@ TEST_F(JsonOutput, ReportParsesStrictlyWithTheDocumentedFields) {
   ASSERT_NO_THROW(report = Json::parse(test::ReadFile(reportPath)));
   EXPECT_EQ(Keys(report),
             (std::vector<std::string>{"source", "outputFolder", "editionRow", "memberLimit",
-                                      "sourceNotes", "records", "truncatedGroups", "shortenedNames",
-                                      "defaultedValues", "unknownServices", "unknownMembers"}));
+                                      "codePage", "sourceNotes", "records", "truncatedGroups",
+                                      "shortenedNames", "defaultedValues", "replacedCharacters",
+                                      "unknownServices", "unknownMembers"}));
   EXPECT_EQ(report["sourceNotes"], Json::array());
   EXPECT_EQ(report["source"], Cleaned(source));
   EXPECT_EQ(report["outputFolder"], Cleaned(outDir));
