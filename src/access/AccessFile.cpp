@@ -111,8 +111,11 @@ std::string AccessFile::DefinitionBytes(size_t firstPage, size_t wanted) const {
   const auto* file = static_cast<const uint8_t*>(contents_->data());
   std::string bytes;
   size_t page = firstPage;
-  // Each page at most once: a damaged chain may loop.
-  for (size_t visited = 0; bytes.size() < wanted && visited < pageCount_; ++visited) {
+  // A definition's column blocks lie within its first pages (at most 255
+  // columns of 25 bytes after the index entries); a damaged chain may loop
+  // or claim more, so a few pages are all that is read.
+  constexpr size_t kMostPages = 8;
+  for (size_t visited = 0; bytes.size() < wanted && visited < kMostPages; ++visited) {
     if (page == 0 || page >= pageCount_) break;
     const uint8_t* start = file + page * pageSize;
     if (start[0] != kTableDefinitionPageType) break;
