@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "access/AccessFileCheck.h"
+#include "access/SortOrderFields.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
 
@@ -53,6 +54,13 @@ AccessFile::AccessFile(std::string_view databasePath, const std::function<void()
   // iconv loads a code page's module from disk: done now, while files may
   // still be opened.
   if (IsJet3()) jet3CodePage_ = LoadJet3CodePage(mdb_->f->code_page);
+  if (IsJet3()) {
+    sortOrder_ = SortOrder::kGeneral97;
+  } else {
+    const std::string_view header(static_cast<const char*>(contents_->data()), facts.pageSize);
+    sortOrder_ = GeneralOrderOf(HeaderSortOrder(header).value_or(NamedSortOrder{}),
+                                SortOrder::kGeneralLegacy);
+  }
   if (afterHeaderPage) afterHeaderPage();
 
   // Read the catalog once: every later lookup by name rereads it and frees
@@ -94,6 +102,48 @@ TableDef AccessFile::ReadTable(MdbCatalogEntry* entry) const {
   if (!table || mdb_read_columns(table.get()) == nullptr) return nullptr;
   if (table->num_cols != table->columns->len) return nullptr;
   return table;
+}
+
+std::string AccessFile::DefinitionBytes(size_t firstPage, size_t wanted) const {
+  constexpr uint8_t kTableDefinitionPageType = 0x02;
+  constexpr size_t kContinuationHeader = 8;
+  const size_t pageSize = geometry().pageSize;
+  const auto* file = static_cast<const uint8_t*>(contents_->data());
+  std::string bytes;
+  size_t page = firstPage;
+  // A definition's column blocks lie within its first pages (at most 255
+  // columns of 25 bytes after the index entries); a damaged chain may loop
+  // or claim more, so a few pages are all that is read.
+  constexpr size_t kMostPages = 8;
+  for (size_t visited = 0; bytes.size() < wanted && visited < kMostPages; ++visited) {
+    if (page == 0 || page >= pageCount_) break;
+    const uint8_t* start = file + page * pageSize;
+    if (start[0] != kTableDefinitionPageType) break;
+    const size_t skip = bytes.empty() ? 0 : kContinuationHeader;
+    bytes.append(reinterpret_cast<const char*>(start) + skip, pageSize - skip);
+    page = ReadU32(start + 4);
+  }
+  return bytes;
+}
+
+SortOrder AccessFile::TextSortOrder(const MdbTableDef& table, const MdbColumn& column) const {
+  if (IsJet3()) return sortOrder_;
+  const MdbFormatConstants& format = *mdb_->fmt;
+  const size_t firstBlock =
+      format.tab_cols_start_offset + size_t{table.num_real_idxs} * format.tab_ridx_entry_size;
+  const size_t blockSize = format.tab_col_entry_size;
+  const std::string definition =
+      DefinitionBytes(table.entry->table_pg, firstBlock + table.num_cols * blockSize);
+  for (size_t i = 0; i < table.num_cols; ++i) {
+    const size_t at = firstBlock + i * blockSize;
+    if (at + blockSize > definition.size()) break;
+    const std::string_view block(definition.data() + at, blockSize);
+    const auto* raw = reinterpret_cast<const uint8_t*>(block.data());
+    if (ReadU16(raw + format.col_num_offset) != column.col_num) continue;
+    const auto named = ColumnSortOrder(block);
+    return named ? GeneralOrderOf(*named, sortOrder_) : sortOrder_;
+  }
+  return sortOrder_;
 }
 
 void AccessFile::ThrowDamaged() const { ThrowUnrecognizedFormat(path_); }

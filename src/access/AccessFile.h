@@ -56,11 +56,13 @@ class AccessFile {
   MdbHandle* handle() const { return mdb_.get(); }
   const std::string& path() const { return path_; }
   bool IsJet3() const { return mdb_->f->jet_version == MDB_VER_JET3; }
-  // The order its texts sort in: Access 97's for a Jet 3 file, Access
-  // 2000-2007's for every later one.
-  SortOrder sortOrder() const {
-    return IsJet3() ? SortOrder::kGeneral97 : SortOrder::kGeneralLegacy;
-  }
+  // The order its texts sort in: Access 97's for a Jet 3 file; for a later
+  // one Access 2010's when the header names version 1 of its sort order,
+  // else Access 2000-2007's.
+  SortOrder sortOrder() const { return sortOrder_; }
+  // The order the texts of a column sort in: the one its definition names
+  // (Jet 4 and later), else the file's.
+  SortOrder TextSortOrder(const MdbTableDef& table, const MdbColumn& column) const;
   // The sort order the file's header names (a Windows language number):
   // 1033 for "General", another number for a language's own order.
   unsigned namedSortOrder() const { return mdb_->f->lang_id; }
@@ -92,11 +94,15 @@ class AccessFile {
   // Raises 3343 when the catalog table's definition cannot be read or its
   // usage map is empty.
   void CheckCatalogUsageMap() const;
+  // The bytes of a table's definition, its pages joined (each after the
+  // first without its 8-byte header), as far as the file holds them.
+  std::string DefinitionBytes(size_t firstPage, size_t wanted) const;
 
   std::string path_;
   std::unique_ptr<MappedFile> contents_;  // read by libmdb: outlives mdb_
   std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;
   size_t pageCount_ = 0;
+  SortOrder sortOrder_ = SortOrder::kGeneralLegacy;
   std::optional<CodePage> jet3CodePage_;
   std::vector<MdbCatalogEntry*> userTables_;
   // libmdb takes catalog entries as non-const and keeps a pointer to the

@@ -56,12 +56,13 @@ double DecodeNumeric(const uint8_t* data, int scale) {
   return static_cast<double>((data[0] & 0x80) ? -value : value);
 }
 
-void FieldDecoder::DecodeText(const uint8_t* data, size_t size, Cell& cell) {
+void FieldDecoder::DecodeText(const uint8_t* data, size_t size, SortOrder order, Cell& cell) {
   cell.kind = Cell::Kind::kText;
-  text_.Decode(data, size, cell.bytes, cell.key);
+  text_.Decode(data, size, order, cell.text);
 }
 
-void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, Cell& cell) {
+void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, SortOrder textOrder,
+                          Cell& cell) {
   if (column.col_type == MDB_BOOL) {
     // The null-mask bit is the value.
     cell.kind = Cell::Kind::kInteger;
@@ -119,16 +120,17 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, Cell& 
       cell.number = DecodeNumeric(data, column.col_prec);  // libmdb keeps the scale here
       return;
     case MDB_TEXT:
-      DecodeText(data, size, cell);
+      DecodeText(data, size, textOrder, cell);
       return;
     case MDB_MEMO:
       ReadLongValue(file_, data, size, longValue_);
-      DecodeText(reinterpret_cast<const uint8_t*>(longValue_.data()), longValue_.size(), cell);
+      DecodeText(reinterpret_cast<const uint8_t*>(longValue_.data()), longValue_.size(), textOrder,
+                 cell);
       return;
     case MDB_REPID: {
       needs(kGuidSize);
       cell.kind = Cell::Kind::kText;
-      text_.DecodeAscii(FormatGuid(data), cell.bytes, cell.key);
+      text_.DecodeAscii(FormatGuid(data), textOrder, cell.text);
       return;
     }
     default:  // Binary and types this program has no use for: raw bytes

@@ -17,23 +17,24 @@ struct Cell {
   Kind kind = Kind::kNull;
   int64_t integer = 0;
   double number = 0;
-  std::string bytes;  // text in the output code page, or raw bytes of a blob
-  std::string key;    // a text's sort key
+  DecodedText text;   // a text
+  std::string bytes;  // raw bytes of a blob
 };
 
 class FieldDecoder {
  public:
   FieldDecoder(const AccessFile& file, TextDecoder& text) : file_(file), text_(text) {}
 
-  // Fills cell with the value of column in the row just cracked into field.
+  // Fills cell with the value of column in the row just cracked into field;
+  // a text gets the key of textOrder.
   // Yes/No gives 1/0 (it is never Null); Date/Time gives days since
   // 1899-12-30 (the fraction the time of day), Currency its exact value as a
   // double; OLE objects are not read and give Null. Raises DamagedFileError for a field that lies
   // outside its page.
-  void Decode(const MdbColumn& column, const MdbField& field, Cell& cell);
+  void Decode(const MdbColumn& column, const MdbField& field, SortOrder textOrder, Cell& cell);
 
  private:
-  void DecodeText(const uint8_t* data, size_t size, Cell& cell);
+  void DecodeText(const uint8_t* data, size_t size, SortOrder order, Cell& cell);
 
   const AccessFile& file_;
   TextDecoder& text_;

@@ -1,14 +1,14 @@
 #include "access/TextDecoder.h"
 
+#include "common/Utf16.h"
 #include "query/CollatedText.h"
 
 namespace mdbtokvt {
 
-TextDecoder::TextDecoder(const CodePage& output, SortOrder order)
-    : output_(output), order_(order) {}
+TextDecoder::TextDecoder(const CodePage& output) : output_(output) {}
 
-TextDecoder::TextDecoder(const CodePage& output, const CodePage& fileCodePage, SortOrder order)
-    : output_(output), order_(order), singleByte_(true) {
+TextDecoder::TextDecoder(const CodePage& output, const CodePage& fileCodePage)
+    : output_(output), singleByte_(true) {
   for (int byte = 0; byte < 256; ++byte) {
     const auto b = static_cast<uint8_t>(byte);
     const char32_t c = fileCodePage.Decode(b);
@@ -18,7 +18,7 @@ TextDecoder::TextDecoder(const CodePage& output, const CodePage& fileCodePage, S
   }
 }
 
-void TextDecoder::Decode(const uint8_t* data, size_t size, std::string& text, std::string& key) {
+void TextDecoder::Decode(const uint8_t* data, size_t size, SortOrder order, DecodedText& out) {
   units_.clear();
   if (singleByte_) {
     units_.reserve(size);
@@ -26,12 +26,12 @@ void TextDecoder::Decode(const uint8_t* data, size_t size, std::string& text, st
   } else {
     StoredJet4Units(data, size);
   }
-  Finish(text, key);
+  Finish(order, out);
 }
 
-void TextDecoder::DecodeAscii(std::string_view ascii, std::string& text, std::string& key) {
+void TextDecoder::DecodeAscii(std::string_view ascii, SortOrder order, DecodedText& out) {
   units_.assign(ascii.begin(), ascii.end());
-  Finish(text, key);
+  Finish(order, out);
 }
 
 void TextDecoder::StoredJet4Units(const uint8_t* data, size_t size) {
@@ -61,12 +61,14 @@ void TextDecoder::StoredJet4Units(const uint8_t* data, size_t size) {
   }
 }
 
-void TextDecoder::Finish(std::string& text, std::string& key) const {
-  text.clear();
-  output_.AppendUtf16(units_, text);
-  key.clear();
+void TextDecoder::Finish(SortOrder order, DecodedText& out) const {
+  out.text.clear();
+  const size_t lost = output_.AppendUtf16(units_, out.text);
+  out.lostSource.clear();
+  if (lost > 0) out.lostSource = Utf8FromUtf16(units_);
+  out.key.clear();
   // A text stored plain gets its key from its bytes when it is compared.
-  if (!TextStaysPlain(text)) AppendSortKey(order_, units_, key);
+  if (!TextStaysPlain(out.text)) AppendSortKey(order, units_, out.key);
 }
 
 }  // namespace mdbtokvt

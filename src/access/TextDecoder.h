@@ -2,7 +2,8 @@
 // and the text's sort key. Jet 4 (and later) stores UCS-2LE, optionally in
 // the compressed form that starts with FF FE; Jet 3 stores bytes of the
 // file's own code page. The key is built from the characters as stored,
-// before the conversion to the output code page loses any of them.
+// before the conversion to the output code page loses any of them; a text
+// that loses characters also keeps them, in UTF-8, for the report.
 #pragma once
 
 #include <array>
@@ -16,26 +17,34 @@
 
 namespace mdbtokvt {
 
+// A decoded text: its bytes in the output code page, its sort key (empty
+// for a text stored plain, see CollatedText.h), and the text as stored in
+// UTF-8 when the code page could not hold every character of it (else
+// empty).
+struct DecodedText {
+  std::string text;
+  std::string key;
+  std::string lostSource;
+};
+
 class TextDecoder {
  public:
   // Decoder for Jet 4 text.
-  TextDecoder(const CodePage& output, SortOrder order);
+  explicit TextDecoder(const CodePage& output);
   // Decoder for Jet 3 text stored in the code page fileCodePage (only read
   // here).
-  TextDecoder(const CodePage& output, const CodePage& fileCodePage, SortOrder order);
+  TextDecoder(const CodePage& output, const CodePage& fileCodePage);
 
-  // Converts size stored bytes into text (output code page) and key (empty
-  // for a text stored plain, see CollatedText.h).
-  void Decode(const uint8_t* data, size_t size, std::string& text, std::string& key);
+  // Decodes size stored bytes of a text that sorts in order.
+  void Decode(const uint8_t* data, size_t size, SortOrder order, DecodedText& out);
   // The same for a text the program made itself, in ASCII.
-  void DecodeAscii(std::string_view ascii, std::string& text, std::string& key);
+  void DecodeAscii(std::string_view ascii, SortOrder order, DecodedText& out);
 
  private:
   void StoredJet4Units(const uint8_t* data, size_t size);
-  void Finish(std::string& text, std::string& key) const;
+  void Finish(SortOrder order, DecodedText& out) const;
 
   const CodePage& output_;
-  SortOrder order_;
   bool singleByte_ = false;
   std::array<char16_t, 256> fileCharacters_{};  // Jet 3: the character of each byte
   std::u16string units_;                        // the text being decoded

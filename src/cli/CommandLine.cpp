@@ -28,8 +28,9 @@ constexpr std::string_view kUsage =
     "         and GROUPTAB.KVT into the folder OUTDIR: all three, or none.\n"
     "         --edition   Telvane Wireless edition (default lumen: 32 members per\n"
     "                     group; the others: 500)\n"
-    "         --codepage  single-byte code page of the table files' text\n"
-    "                     (default WINDOWS-1252)\n"
+    "         --codepage  single-byte code page of the table files' text: 1250,\n"
+    "                     cp1250, windows-1250 or an iconv name (default: the\n"
+    "                     Windows code page of the locale, e.g. 1250 for pl_PL)\n"
     "         --report    also write what the conversion changed, as JSON\n"
     "dump     Prints every record of a table file.\n"
     "verify   Checks that the three table files of OUTDIR fit together.\n"
@@ -97,6 +98,17 @@ bool ParseArguments(const Arguments& args, const std::vector<std::string>& known
     }
   }
   return true;
+}
+
+std::optional<CodePageChoice> ChooseCodePage(const ParsedArguments& parsed, std::ostream& err) {
+  const std::string* name = parsed.Option("--codepage");
+  if (name == nullptr) return CodePageOfLocale();
+  auto choice = CodePageOfName(*name, "from --codepage");
+  if (!choice) {
+    UsageError(err, "unknown or not single-byte code page " + Quoted(*name) + "; give " +
+                        std::string(kCodePageForms));
+  }
+  return choice;
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

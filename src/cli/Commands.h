@@ -3,10 +3,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "run/FileSteps.h"
+#include "common/CodePageChoice.h"
 
 namespace mdbtokvt {
 
@@ -40,5 +42,11 @@ struct ParsedArguments {
 };
 bool ParseArguments(const Arguments& args, const std::vector<std::string>& knownOptions,
                     ParsedArguments& parsed, std::string& error);
+
+// The code page of --codepage when it is given, else the locale's (from the
+// process's environment). Nothing, after printing a usage error that names
+// the accepted forms, for a name that is no single-byte code page: the
+// command then ends with kExitUsage.
+std::optional<CodePageChoice> ChooseCodePage(const ParsedArguments& parsed, std::ostream& err);
 
 }  // namespace mdbtokvt

@@ -44,8 +44,8 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     if (!row) return UsageError(err, "unknown edition " + Quoted(*edition));
     editionRow = *row;
   }
-  const std::string* codePageOption = parsed.Option("--codepage");
-  const std::string codePage = codePageOption ? *codePageOption : kDefaultCodePage;
+  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, err);
+  if (!codePage) return kExitUsage;
   const std::string* reportPath = parsed.Option("--report");
   const std::string& source = parsed.positional[0];
   const std::string& outDir = parsed.positional[1];
@@ -62,12 +62,14 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
   ConversionContext context;
   context.addressBookSource = IsAddressBookName(source);
   context.editionRow = editionRow;
+  context.codePage = codePage->Description();
+  context.codePageNote = codePage->note;
   context.reportFatal = [&err](std::string_view title, std::string_view text) {
     err << title << ": " << text << std::endl;
   };
   try {
-    const Utf8Converter toUtf8(codePage);
-    auto dataSource = CreateAccessDataSource(codePage);
+    const Utf8Converter toUtf8(codePage->iconvName);
+    auto dataSource = CreateAccessDataSource(codePage->iconvName);
     ConversionOptions options;
     options.steps = steps;
     if (reportPath) {
@@ -79,6 +81,7 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
       };
     }
     const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir, options);
+    out << CodePageLine(context.report) << "\n";
     out << "TERMTAB.KVT: " << counts.services << " records\n";
     out << "USERTAB.KVT: " << counts.receivers << " records\n";
     out << "GROUPTAB.KVT: " << counts.groups << " records\n";

@@ -120,10 +120,11 @@ int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (format != "text" && format != "csv" && format != "json") {
     return UsageError(err, "unknown format " + Quoted(format));
   }
-  const std::string* codePage = parsed.Option("--codepage");
+  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, err);
+  if (!codePage) return kExitUsage;
   const std::string& path = parsed.positional[0];
   try {
-    const Utf8Converter toUtf8(codePage ? *codePage : kDefaultCodePage);
+    const Utf8Converter toUtf8(codePage->iconvName);
     const TableFileContents contents = ReadTableFile(path);
     if (format == "csv") {
       DumpCsv(contents, toUtf8, out);

@@ -1,6 +1,7 @@
 #include "cli/ReportJson.h"
 
 #include "cli/JsonText.h"
+#include "run/ReportText.h"
 
 namespace mdbtokvt {
 
@@ -24,6 +25,7 @@ std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUt
   json["outputFolder"] = outputFolder;
   json["editionRow"] = editionRow;
   json["memberLimit"] = MemberLimitForEdition(editionRow);
+  json["codePage"] = report.codePage;
   json["sourceNotes"] = report.sourceNotes;
   json["outputNotes"] = report.outputNotes;
   json["records"] = Json::object({{"TERMTAB.KVT", counts.services},
@@ -36,11 +38,18 @@ std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUt
   });
   json["shortenedNames"] = ArrayOf(report.shortenedNames, [&](const ShortenedName& s) {
     return Json::object({{"table", s.table},
-                         {"longName", toUtf8(s.longName)},
+                         {"longName", LongNameText(s, toUtf8)},
                          {"storedName", toUtf8(s.storedName)}});
   });
   json["defaultedValues"] = ArrayOf(report.defaultedValues, [&](const DefaultedValue& d) {
     return Json::object({{"table", d.table}, {"row", d.row}, {"column", d.column}});
+  });
+  json["replacedCharacters"] = ArrayOf(report.replacedCharacters, [&](const ReplacedCharacters& r) {
+    return Json::object({{"table", r.table},
+                         {"row", r.row},
+                         {"column", r.column},
+                         {"text", r.text},
+                         {"stored", toUtf8(r.stored)}});
   });
   json["unknownServices"] = ArrayOf(report.unknownServices, [&](const DanglingName& u) {
     return Json::object({{"receiver", toUtf8(u.owner)}, {"service", toUtf8(u.name)}});

@@ -14,9 +14,10 @@ int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err,
   std::string error;
   if (!ParseArguments(args, {"--codepage"}, parsed, error)) return UsageError(err, error);
   if (parsed.positional.size() != 1) return UsageError(err, "verify needs OUTDIR");
-  const std::string* codePage = parsed.Option("--codepage");
+  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, err);
+  if (!codePage) return kExitUsage;
   try {
-    const Utf8Converter toUtf8(codePage ? *codePage : kDefaultCodePage);
+    const Utf8Converter toUtf8(codePage->iconvName);
     const VerifyResult result = VerifyOutputFolder(parsed.positional[0], steps);
     for (const auto& note : result.notes) out << note << "\n";
     for (const auto& problem : result.problems) out << toUtf8(problem) << "\n";

@@ -102,8 +102,10 @@ CodePage CodePage::Load(std::string_view name) {
   return page;
 }
 
-void CodePage::AppendUtf16(std::u16string_view units, std::string& out) const {
+size_t CodePage::AppendUtf16(std::u16string_view units, std::string& out) const {
   const auto& table = *encode_;
+  const char32_t questionCharacter = decode_[question_];
+  size_t lost = 0;
   for (size_t i = 0; i < units.size(); ++i) {
     const char16_t unit = units[i];
     if (unit >= 0xD800 && unit <= 0xDFFF) {
@@ -114,10 +116,14 @@ void CodePage::AppendUtf16(std::u16string_view units, std::string& out) const {
         if (next >= 0xDC00 && next <= 0xDFFF) ++i;
       }
       out.push_back(static_cast<char>(question_));
+      ++lost;
       continue;
     }
-    out.push_back(static_cast<char>(table[unit]));
+    const uint8_t byte = table[unit];
+    if (byte == question_ && unit != questionCharacter) ++lost;
+    out.push_back(static_cast<char>(byte));
   }
+  return lost;
 }
 
 std::string CodePage::FromUtf8(std::string_view utf8) const {

@@ -30,8 +30,9 @@ class CodePage {
   char32_t Decode(uint8_t byte) const { return decode_[byte]; }
 
   // Appends UTF-16 text converted to this code page; a surrogate pair (or a
-  // lone surrogate) becomes one '?'.
-  void AppendUtf16(std::u16string_view units, std::string& out) const;
+  // lone surrogate) becomes one '?'. Returns how many characters became '?'
+  // (a '?' of the text itself is no loss).
+  size_t AppendUtf16(std::u16string_view units, std::string& out) const;
   // Converts UTF-8 text (e.g. typed by a user) the same way.
   std::string FromUtf8(std::string_view utf8) const;
 

@@ -1,6 +1,7 @@
 // UTF-8 to UTF-16, for text typed by a user or written in SQL: what the code
 // page conversion and the sort keys take. A byte that does not belong to a
 // valid sequence becomes U+FFFD; a character beyond the BMP a surrogate pair.
+// And back, for text read from a database that is reported as it was typed.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,40 @@ inline std::u16string Utf16FromUtf8(std::string_view utf8) {
     }
   }
   return units;
+}
+
+// UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
+inline std::string Utf8FromUtf16(std::u16string_view units) {
+  std::string utf8;
+  utf8.reserve(units.size() * 2);
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      const bool paired =
+          c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+      if (paired) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+      } else {
+        c = 0xFFFD;
+      }
+    }
+    if (c < 0x80) {
+      utf8.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      utf8.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      utf8.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return utf8;
 }
 
 }  // namespace mdbtokvt

@@ -11,7 +11,9 @@
 namespace mdbtokvt {
 
 // Text is held as bytes of the output code page: it is converted when it is
-// read from the source, so every length rule counts output bytes.
+// read from the source, so every length rule counts output bytes. A text the
+// code page could not hold whole also keeps the source's text, in UTF-8,
+// for the report of what was lost.
 class Value {
  public:
   enum class Kind { kNull, kInteger, kDouble, kText, kBoolean };
@@ -29,15 +31,24 @@ class Value {
   double number() const { return std::get<2>(storage_); }
   const std::string& text() const { return std::get<3>(storage_); }
   bool boolean() const { return std::get<4>(storage_); }
+  // The source's text (UTF-8) of a text that lost characters to the code
+  // page; empty for every other value.
+  const std::string& lostSource() const { return lostSource_; }
 
   // Makes this value the text, reusing the buffer of a text held before:
   // values refilled row after row then allocate nothing once warm.
-  void AssignText(std::string_view text) {
+  void AssignText(std::string_view text, std::string_view lostSource = {}) {
     if (auto* held = std::get_if<3>(&storage_)) {
       held->assign(text);
     } else {
       storage_.emplace<3>(text);
     }
+    lostSource_.assign(lostSource);
+  }
+  static Value LossyText(std::string text, std::string lostSource) {
+    Value value = Text(std::move(text));
+    value.lostSource_ = std::move(lostSource);
+    return value;
   }
 
   bool operator==(const Value&) const = default;
@@ -46,6 +57,7 @@ class Value {
   using Storage = std::variant<std::monostate, int64_t, double, std::string, bool>;
   explicit Value(Storage s) : storage_(std::move(s)) {}
   Storage storage_;
+  std::string lostSource_;
 };
 
 // The value taken as text: a text as stored; an integer in plain decimal; a

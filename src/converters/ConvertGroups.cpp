@@ -14,6 +14,8 @@ namespace mdbtokvt {
 namespace {
 
 constexpr std::string_view kTable = "GROUPTAB.KVT";
+// Width of a group or member name field, NUL included.
+constexpr size_t kNameField = 33;
 
 struct CurrentGroup {
   std::string name;
@@ -29,13 +31,15 @@ struct CurrentGroup {
 // it, written into stored (reusing its buffer).
 void StoreMemberName(ConversionContext& context, const Value& value, int32_t row,
                      std::string_view column, std::string& stored) {
-  // A text that needs no shortening is stored as it is, with nothing to note.
+  // A text that needs no shortening is stored as it is, with nothing to
+  // note unless the code page lost characters of it.
   if (value.kind() == Value::Kind::kText && value.text().size() <= NameTable::kMaxLength) {
     stored.assign(value.text());
-    return;
+  } else {
+    stored = ShortenAndNote(context, context.receiverNames, kTable,
+                            TextOf(context, value, kTable, row, column), value.lostSource());
   }
-  stored = ShortenAndNote(context, context.receiverNames, kTable,
-                          TextOf(context, value, kTable, row, column));
+  NoteReplaced(context, kTable, row, column, value, stored, kNameField);
 }
 
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
@@ -78,9 +82,11 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
     const Value& groupValue = groupColumn.Read(recordset);
     const bool isText = groupValue.kind() == Value::Kind::kText;
     if (!(isText && previousWasText && groupValue.text() == previousText)) {
-      std::string name =
-          ShortenAndNote(context, context.groupNames, kTable,
-                         TextOf(context, groupValue, kTable, row, groupColumn.name()));
+      // The name of a group is written once, and noted on its first row.
+      std::string name = ShortenAndNote(
+          context, context.groupNames, kTable,
+          TextOf(context, groupValue, kTable, row, groupColumn.name()), groupValue.lostSource());
+      NoteReplaced(context, kTable, row, groupColumn.name(), groupValue, name, kNameField);
       previousWasText = isText;
       if (isText) previousText.assign(groupValue.text());
       if (name != current.name) {

@@ -9,7 +9,10 @@ namespace mdbtokvt {
 
 namespace {
 constexpr std::string_view kTable = "USERTAB.KVT";
-}
+// Widths of the text fields of a receiver record, NUL included.
+constexpr size_t kNameField = 33;
+constexpr size_t kPagerField = 257;
+}  // namespace
 
 int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
   if (recordset.Bof() && recordset.Eof()) return 0;
@@ -21,14 +24,19 @@ int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, T
   int32_t row = 0;
   while (!recordset.Eof()) {
     ++row;
+    const Value& receiver = receiverColumn.Read(recordset);
     const std::string receiverName = ShortenAndNote(
         context, context.receiverNames, kTable,
-        TextOf(context, receiverColumn.Read(recordset), kTable, row, receiverColumn.name()));
+        TextOf(context, receiver, kTable, row, receiverColumn.name()), receiver.lostSource());
+    NoteReplaced(context, kTable, row, receiverColumn.name(), receiver, receiverName, kNameField);
     const Value& pager = pagerColumn.Read(recordset);
+    const Value& service = serviceColumn.Read(recordset);
     const std::string serviceName = ShortenAndNote(
         context, context.serviceNames, kTable,
-        TextOf(context, serviceColumn.Read(recordset), kTable, row, serviceColumn.name()));
+        TextOf(context, service, kTable, row, serviceColumn.name()), service.lostSource());
     const std::string pagerId = TextOf(context, pager, kTable, row, pagerColumn.name());
+    NoteReplaced(context, kTable, row, pagerColumn.name(), pager, pagerId, kPagerField);
+    NoteReplaced(context, kTable, row, serviceColumn.name(), service, serviceName, kNameField);
 
     WriteKVTReceiver(context.reportFatal, file, kSchemaMajor, kSchemaMinor, kSchemaPatch,
                      receiverName, pagerId, serviceName);

@@ -14,6 +14,9 @@ namespace mdbtokvt {
 namespace {
 
 constexpr std::string_view kTable = "TERMTAB.KVT";
+// Widths of the text fields of a service record, NUL included.
+constexpr size_t kNameField = 33;
+constexpr size_t kAddressField = 33;
 
 // Line speed as text -> baud-rate code; anything else gives 0.
 int16_t BaudRateCode(const std::string& speed) {
@@ -68,11 +71,15 @@ int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, Ta
   int32_t row = 0;
   while (!recordset.Eof()) {
     ++row;
-    const std::string fullName =
-        TextOf(context, columns.name.Read(recordset), kTable, row, columns.name.name());
-    const std::string name = ShortenAndNote(context, context.serviceNames, kTable, fullName);
-    const std::string address =
-        TextOf(context, columns.address.Read(recordset), kTable, row, columns.address.name());
+    const Value& nameValue = columns.name.Read(recordset);
+    const std::string fullName = TextOf(context, nameValue, kTable, row, columns.name.name());
+    const std::string name =
+        ShortenAndNote(context, context.serviceNames, kTable, fullName, nameValue.lostSource());
+    NoteReplaced(context, kTable, row, columns.name.name(), nameValue, name, kNameField);
+    const Value& addressValue = columns.address.Read(recordset);
+    const std::string address = TextOf(context, addressValue, kTable, row, columns.address.name());
+    NoteReplaced(context, kTable, row, columns.address.name(), addressValue, address,
+                 kAddressField);
     const int16_t baudCode = BaudRateCode(
         TextOf(context, columns.baud.Read(recordset), kTable, row, columns.baud.name()));
 

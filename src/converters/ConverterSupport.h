@@ -27,8 +27,22 @@ class LazyField {
 };
 
 // Passes name through table and records the change in the context's report.
+// lostSource: the name as the source holds it when the code page lost
+// characters of it (Value::lostSource).
 std::string ShortenAndNote(ConversionContext& context, NameTable& table, std::string_view tableFile,
-                           const std::string& name);
+                           const std::string& name, std::string_view lostSource = {});
+
+// Records the characters of value that were written as '?', when there are
+// any: written is what went into a field of width bytes (NUL included), and
+// only the characters kept there count.
+void NoteReplaced(ConversionContext& context, std::string_view tableFile, int32_t row,
+                  std::string_view column, const Value& value, std::string_view written,
+                  size_t width);
+
+// How many characters of source (UTF-8) became '?' in the first kept bytes
+// of converted, its code page form (one byte per character).
+int32_t CharactersWrittenAsQuestionMarks(std::string_view source, std::string_view converted,
+                                         size_t kept);
 
 // Records a value that was Null (or empty where a number was wanted) and so
 // was written as its default.

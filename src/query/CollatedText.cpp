@@ -31,15 +31,24 @@ bool TextStaysPlain(std::string_view text) {
   return digit;
 }
 
-void AppendCollatedText(std::string_view text, std::string_view key, std::string& stored) {
-  if (TextStaysPlain(text) || key.size() > 0xFFFF) {
+void AppendCollatedText(std::string_view text, std::string_view key, std::string& stored,
+                        std::string_view lostSource) {
+  auto appendLength = [&](size_t length, size_t width) {
+    for (size_t i = 0; i < width; ++i)
+      stored.push_back(static_cast<char>((length >> (8 * i)) & 0xFF));
+  };
+  if (TextStaysPlain(text) || key.size() >= collated_text_detail::kLostSourceMark) {
     stored.append(text);
     return;
   }
   stored.push_back('\0');
-  stored.push_back(static_cast<char>(key.size() & 0xFF));
-  stored.push_back(static_cast<char>(key.size() >> 8));
+  if (!lostSource.empty()) appendLength(collated_text_detail::kLostSourceMark, 2);
+  appendLength(key.size(), 2);
   stored.append(key);
+  if (!lostSource.empty()) {
+    appendLength(lostSource.size(), 4);
+    stored.append(lostSource);
+  }
   stored.append(text);
 }
 

@@ -71,10 +71,13 @@ int ResultColumnOf(sqlite3_stmt* statement, const LoadedTable& table, size_t col
   return found;
 }
 
-// sortKeyColumn: a result column whose sort keys the recordset keeps.
-std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1) {
+// sortKeyColumn: a result column whose sort keys (in order) the recordset
+// keeps. SQLite's declared type of a result column leaves out the collation,
+// so the order comes from the loaded column.
+std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1,
+                                      SortOrder order = SortOrder::kGeneralLegacy) {
   return std::make_unique<SqliteRecordset>(std::move(part.db), std::move(part.query.statement),
-                                           sortKeyColumn);
+                                           sortKeyColumn, order);
 }
 
 // Runs a plain join sorted by a column of many values on two connections,
@@ -94,7 +97,8 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
   const int key = ResultColumnOf(prepared.front().query.statement.get(), table, ordered.column);
   if (key < 0) return nullptr;
   std::vector<std::unique_ptr<SqliteRecordset>> parts;
-  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part), key));
+  const SortOrder order = SortOrderOfColumnType(table.columns[ordered.column].declaredType());
+  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part), key, order));
   return std::make_unique<MergedRecordset>(std::move(parts));
 }
 

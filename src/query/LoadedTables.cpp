@@ -55,12 +55,13 @@ void LoadedColumn::AppendDouble(double value) {
   onlyIntegers_ = false;
 }
 
-void LoadedColumn::AppendText(std::string_view text, std::string_view key) {
+void LoadedColumn::AppendText(std::string_view text, std::string_view key,
+                              std::string_view lostSource) {
   const size_t start = BeginBytes(Kind::kText);
   if (key.empty()) {
     arena_.append(text);
   } else {
-    AppendCollatedText(text, key, arena_);
+    AppendCollatedText(text, key, arena_, lostSource);
   }
   EndBytes(start);
 }

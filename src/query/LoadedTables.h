@@ -40,8 +40,10 @@ class LoadedColumn {
   void AppendInteger(int64_t value);
   void AppendDouble(double value);
   // A text in the output code page with its sort key; without a key the
-  // text's key is derived from its bytes when it is compared.
-  void AppendText(std::string_view text, std::string_view key = {});
+  // text's key is derived from its bytes when it is compared. lostSource is
+  // the text as stored (UTF-8) when the code page lost characters of it.
+  void AppendText(std::string_view text, std::string_view key = {},
+                  std::string_view lostSource = {});
   void AppendBlob(std::string_view bytes);
   void Reserve(size_t rows);
 

@@ -29,15 +29,18 @@ std::string_view RawBytes(sqlite3_value* value) {
 
 }  // namespace
 
-SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn)
-    : db_(std::move(db)), statement_(std::move(statement)), sortKeyColumn_(sortKeyColumn) {
+SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn,
+                                 SortOrder sortKeyOrder)
+    : db_(std::move(db)),
+      statement_(std::move(statement)),
+      sortKeyColumn_(sortKeyColumn),
+      sortKeyOrder_(sortKeyOrder) {
   const int count = sqlite3_column_count(statement_.get());
   for (int i = 0; i < count; ++i) {
     const char* name = sqlite3_column_name(statement_.get(), i);
     const char* declared = sqlite3_column_decltype(statement_.get(), i);
     names_.emplace_back(name != nullptr ? name : "");
     booleanColumns_.push_back(declared != nullptr && kBooleanType == declared);
-    if (i == sortKeyColumn_ && declared != nullptr) sortKeyOrder_ = SortOrderOfColumnType(declared);
   }
   StartReading();
   try {
@@ -189,7 +192,7 @@ void SqliteRecordset::ReadColumn(int index, Value& into, std::string* key) const
         return;
       }
       const CollatedText split = SplitCollatedText(stored);
-      into.AssignText(split.text);
+      into.AssignText(split.text, split.lostSource);
       if (key == nullptr) return;
       if (split.keyed) {
         key->assign(split.key);

@@ -25,8 +25,10 @@ namespace mdbtokvt {
 class SqliteRecordset final : public Recordset {
  public:
   // Returns once the first row is read. Raises 3000 when the statement fails.
-  // sortKeyColumn: a text column whose values' sort keys are kept, or -1.
-  SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1);
+  // sortKeyColumn: a text column whose values' sort keys (in sortKeyOrder)
+  // are kept, or -1.
+  SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1,
+                  SortOrder sortKeyOrder = SortOrder::kGeneralLegacy);
   // Stops the reading thread, interrupting the statement if need be.
   ~SqliteRecordset() override;
   SqliteRecordset(const SqliteRecordset&) = delete;

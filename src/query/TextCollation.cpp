@@ -9,10 +9,12 @@ namespace mdbtokvt {
 
 namespace {
 
-constexpr SortOrder kOrders[] = {SortOrder::kGeneral97, SortOrder::kGeneralLegacy};
+constexpr SortOrder kOrders[] = {SortOrder::kGeneral97, SortOrder::kGeneralLegacy,
+                                 SortOrder::kGeneral};
 constexpr std::string_view kCollatePrefix = "TEXT COLLATE ";
 constexpr std::string_view kType97 = "TEXT COLLATE ACCESSTEXT97";
 constexpr std::string_view kTypeLegacy = "TEXT COLLATE ACCESSTEXT";
+constexpr std::string_view kType2010 = "TEXT COLLATE ACCESSTEXT2010";
 
 int CollationCallback(void* context, int sizeA, const void* a, int sizeB, const void* b) {
   const auto order = static_cast<SortOrder>(reinterpret_cast<uintptr_t>(context));
@@ -23,7 +25,15 @@ int CollationCallback(void* context, int sizeA, const void* a, int sizeB, const 
 }  // namespace
 
 std::string_view TextColumnType(SortOrder order) {
-  return order == SortOrder::kGeneral97 ? kType97 : kTypeLegacy;
+  switch (order) {
+    case SortOrder::kGeneral97:
+      return kType97;
+    case SortOrder::kGeneral:
+      return kType2010;
+    case SortOrder::kGeneralLegacy:
+      break;
+  }
+  return kTypeLegacy;
 }
 
 std::string_view TextCollationName(SortOrder order) {
@@ -31,7 +41,9 @@ std::string_view TextCollationName(SortOrder order) {
 }
 
 SortOrder SortOrderOfColumnType(std::string_view declaredType) {
-  return declaredType == kType97 ? SortOrder::kGeneral97 : SortOrder::kGeneralLegacy;
+  if (declaredType == kType97) return SortOrder::kGeneral97;
+  if (declaredType == kType2010) return SortOrder::kGeneral;
+  return SortOrder::kGeneralLegacy;
 }
 
 int CompareStoredText(SortOrder order, std::string_view a, std::string_view b) {

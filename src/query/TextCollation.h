@@ -22,7 +22,7 @@ SortOrder SortOrderOfColumnType(std::string_view declaredType);
 // <0, 0 or >0 as stored text value a sorts before, with or after b.
 int CompareStoredText(SortOrder order, std::string_view a, std::string_view b);
 
-// Registers the collations of both sort orders on db.
+// Registers the collations of the three sort orders on db.
 void RegisterTextCollations(sqlite3* db);
 
 }  // namespace mdbtokvt

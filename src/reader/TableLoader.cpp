@@ -21,6 +21,7 @@ constexpr size_t kSmallestRowBytes = 8;  // with its slot in the page's row tabl
 struct LoadColumn {
   size_t fieldIndex;  // position in the table's libmdb columns
   const MdbColumn* column;
+  SortOrder textOrder;
 };
 
 void AppendCell(const Cell& cell, LoadedColumn& column) {
@@ -35,7 +36,7 @@ void AppendCell(const Cell& cell, LoadedColumn& column) {
       column.AppendDouble(cell.number);
       return;
     case Cell::Kind::kText:
-      column.AppendText(cell.bytes, cell.key);
+      column.AppendText(cell.text.text, cell.text.key, cell.text.lostSource);
       return;
     case Cell::Kind::kBlob:
       column.AppendBlob(cell.bytes);
@@ -72,10 +73,11 @@ class Loader {
           request.columns.end()) {
         continue;
       }
-      columns.push_back({i, column});
-      loaded.columns.emplace_back(
-          column->name, std::string(ColumnDefinition(column->col_type, file_.sortOrder())),
-          IsTextColumn(column->col_type));
+      const SortOrder textOrder = file_.TextSortOrder(*table, *column);
+      columns.push_back({i, column, textOrder});
+      loaded.columns.emplace_back(column->name,
+                                  std::string(ColumnDefinition(column->col_type, textOrder)),
+                                  IsTextColumn(column->col_type));
       // The row count of the definition only sizes the columns up front;
       // damage can make it anything, so it is capped by what the file's
       // pages can hold.
@@ -86,7 +88,8 @@ class Loader {
     Cell cell;
     ScanTableRows(file_, *table, [&](const MdbField* fields) {
       for (size_t i = 0; i < columns.size(); ++i) {
-        decoder_.Decode(*columns[i].column, fields[columns[i].fieldIndex], cell);
+        decoder_.Decode(*columns[i].column, fields[columns[i].fieldIndex], columns[i].textOrder,
+                        cell);
         AppendCell(cell, loaded.columns[i]);
       }
       ++loaded.rows;
@@ -96,8 +99,8 @@ class Loader {
 
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
                                                       const CodePage& output) {
-    if (!file.IsJet3()) return std::make_unique<TextDecoder>(output, file.sortOrder());
-    return std::make_unique<TextDecoder>(output, *file.jet3CodePage(), file.sortOrder());
+    if (!file.IsJet3()) return std::make_unique<TextDecoder>(output);
+    return std::make_unique<TextDecoder>(output, *file.jet3CodePage());
   }
 
   const AccessFile& file_;

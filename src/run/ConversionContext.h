@@ -35,6 +35,12 @@ struct ConversionContext {
 
   FatalReporter reportFatal;
 
+  // The code page the data source writes text in, described for the
+  // report ("Windows-1250, from the locale pl_PL.UTF-8"), and a note on it
+  // when there is one; each conversion's report starts with them.
+  std::string codePage;
+  std::string codePageNote;
+
   // Facts of the latest conversion; cleared when a conversion starts.
   ConversionReport report;
   // Names written in the latest conversion, for the dangling-name checks.
@@ -46,6 +52,8 @@ struct ConversionContext {
   // Forgets the facts of the previous conversion (the name tables stay).
   void StartConversion() {
     report.clear();
+    report.codePage = codePage;
+    if (!codePageNote.empty()) report.sourceNotes.push_back(codePageNote);
     writtenServices.clear();
     writtenReceivers.clear();
     reportedShortenings.clear();

@@ -28,14 +28,16 @@ struct CharacterCode {
   // simple character of Access 97 that stands for two letters (ß, æ, œ), how
   // many of them may carry an accent.
   uint8_t code = 0;
-  std::array<uint8_t, 4> inlineBytes{};
-  std::array<uint8_t, 2> accentBytes{};
+  std::array<uint8_t, 8> inlineBytes{};
+  std::array<uint8_t, 3> accentBytes{};
 };
 
 namespace code_tables {
 
 // Access 2000-2007: every UTF-16 code unit (surrogates are ignored).
 extern const CharacterCode kGeneralLegacy[65536];
+// Access 2010 and later: every UTF-16 code unit (surrogates are ignored).
+extern const CharacterCode kGeneral[65536];
 // Access 97: U+0000-U+00FF.
 extern const CharacterCode kGeneral97[256];
 // Access 97: the character of U+0000-U+00FF that U+0152 + i sorts as, 0 for
@@ -49,6 +51,8 @@ extern const uint8_t kGeneral97Mapped[kLastMapped97 - kFirstMapped97 + 1];
 inline const CharacterCode& GeneralLegacyCode(char16_t unit) {
   return code_tables::kGeneralLegacy[unit];
 }
+
+inline const CharacterCode& GeneralCode(char16_t unit) { return code_tables::kGeneral[unit]; }
 
 inline const CharacterCode& General97Code(char16_t unit) {
   if (unit <= 0xFF) return code_tables::kGeneral97[unit];

@@ -24,23 +24,24 @@ std::u16string_view KeyedPart(std::u16string_view text) {
   return text;
 }
 
-// In-line bytes go straight into room made for them (at most four a
+// In-line bytes go straight into room made for them (at most eight a
 // character): this loop runs for every character of every text read.
 void WriteInline(const CharacterCode& code, char*& out) {
   std::memcpy(out, code.inlineBytes.data(), code.inlineBytes.size());
   out += code.inlineLength;
 }
 
-// Access 2000-2007. The key is the in-line bytes of every character, an end
-// mark, then (only when there is any) the accent codes, the flags of the
-// flagged characters and the unprintable characters with their positions,
-// then a final 00.
-class LegacyKeyBuilder {
+// Access 2000-2007, and 2010 and later with their own codes (CodeOf). The
+// key is the in-line bytes of every character, an end mark, then (only when
+// there is any) the accent codes, the flags of the flagged characters and
+// the unprintable characters with their positions, then a final 00.
+template <const CharacterCode& (*CodeOf)(char16_t)>
+class GeneralKeyBuilder {
  public:
-  explicit LegacyKeyBuilder(std::string& key) : key_(key) {}
+  explicit GeneralKeyBuilder(std::string& key) : key_(key) {}
 
   void Add(char16_t unit, char*& out) {
-    const CharacterCode& code = GeneralLegacyCode(unit);
+    const CharacterCode& code = CodeOf(unit);
     // Positions count the characters with in-line bytes before this one.
     const size_t position = inlineCharacters_;
     if (code.inlineLength > 0) {
@@ -197,7 +198,7 @@ template <typename Builder>
 void BuildKey(std::u16string_view text, std::string& key) {
   text = KeyedPart(text);
   const size_t start = key.size();
-  key.resize(start + 4 * text.size());
+  key.resize(start + sizeof(CharacterCode::inlineBytes) * text.size());
   char* const first = key.data() + start;
   char* out = first;
   Builder builder(key);
@@ -209,10 +210,16 @@ void BuildKey(std::u16string_view text, std::string& key) {
 }  // namespace
 
 void AppendSortKey(SortOrder order, std::u16string_view text, std::string& key) {
-  if (order == SortOrder::kGeneral97) {
-    BuildKey<Key97Builder>(text, key);
-  } else {
-    BuildKey<LegacyKeyBuilder>(text, key);
+  switch (order) {
+    case SortOrder::kGeneral97:
+      BuildKey<Key97Builder>(text, key);
+      return;
+    case SortOrder::kGeneralLegacy:
+      BuildKey<GeneralKeyBuilder<GeneralLegacyCode>>(text, key);
+      return;
+    case SortOrder::kGeneral:
+      BuildKey<GeneralKeyBuilder<GeneralCode>>(text, key);
+      return;
   }
 }
 

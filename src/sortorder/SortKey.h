@@ -8,6 +8,9 @@
 // letter sorts with its base letter (after it only when all else is equal);
 // hyphens, apostrophes and control characters count only to break ties;
 // spaces, punctuation and symbols come before digits, digits before letters.
+// Access 2010's order differs from 2000-2007's in the codes of the
+// characters (ü sorts as "ue", the soft hyphen counts for nothing, some
+// symbols take other places), not in how the key is built from them.
 // Only the first 255 characters count, and trailing spaces do not.
 #pragma once
 
@@ -22,6 +25,7 @@ namespace mdbtokvt {
 enum class SortOrder : uint8_t {
   kGeneral97,      // Access 97 (Jet 3 files)
   kGeneralLegacy,  // Access 2000-2007, "General - Legacy" in later versions (Jet 4 files)
+  kGeneral,        // Access 2010 and later (files whose header names version 1 of 1033)
 };
 
 // Appends the key of text, given as UTF-16 code units, to key.

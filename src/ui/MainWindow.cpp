@@ -73,10 +73,11 @@ QSize GroupTitleNeed(const QGroupBox& box) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowServices services, std::unique_ptr<DataSource> dataSource,
-                       QWidget* parent)
+                       CodePageChoice codePage, QWidget* parent)
     : QWidget(parent),
       services_(services),
       dataSource_(std::move(dataSource)),
+      codePage_(std::move(codePage)),
       frame1_(new QGroupBox(
           tr("Database file to convert from (Lite: vurarer.mdb; Viv: Default.abk):"), this)),
       mdbFilename_(new QLineEdit(frame1_)),
@@ -90,6 +91,8 @@ MainWindow::MainWindow(MainWindowServices services, std::unique_ptr<DataSource> 
   context_.reportFatal = [this](std::string_view title, std::string_view text) {
     ReportFatal(title, text);
   };
+  context_.codePage = codePage_.Description();
+  context_.codePageNote = codePage_.note;
   SetUpControls();
   Arrange();
   LoadSettings();
@@ -191,15 +194,20 @@ void MainWindow::Convert() {
 }
 
 QString MainWindow::ReportDetails() const {
-  if (context_.report.empty()) return QString();
-  // Names in the report are bytes of the table files' code page.
-  const Utf8Converter toUtf8(kDefaultCodePage);
   QStringList lines;
-  lines << QString::fromStdString(
-               ReportSummary(context_.report, MemberLimitForEdition(context_.editionRow)))
-        << QString();
-  for (const auto& line : ReportDetailLines(context_.report))
-    lines << QString::fromStdString(toUtf8(line));
+  const bool changed = !context_.report.empty();
+  if (changed) {
+    lines << QString::fromStdString(
+        ReportSummary(context_.report, MemberLimitForEdition(context_.editionRow)));
+  }
+  lines << QString::fromStdString(CodePageLine(context_.report));
+  if (changed) {
+    // Names in the report are bytes of the table files' code page.
+    const Utf8Converter toUtf8(codePage_.iconvName);
+    lines << QString();
+    for (const auto& line : ReportDetailLines(context_.report, toUtf8))
+      lines << QString::fromStdString(line);
+  }
   return lines.join(QLatin1Char('\n'));
 }
 

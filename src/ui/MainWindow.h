@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/CodePageChoice.h"
 #include "run/ConversionContext.h"
 #include "source/DataSource.h"
 
@@ -37,8 +38,9 @@ class MainWindow final : public QWidget {
   Q_OBJECT
 
  public:
+  // codePage: the one dataSource writes text in, named in the report.
   MainWindow(MainWindowServices services, std::unique_ptr<DataSource> dataSource,
-             QWidget* parent = nullptr);
+             CodePageChoice codePage = CodePageOfLocale(), QWidget* parent = nullptr);
 
   const ConversionContext& context() const { return context_; }
 
@@ -53,13 +55,15 @@ class MainWindow final : public QWidget {
   // Saves the paths and runs the conversion under the wait cursor; the text
   // of the error that stopped it, if one did.
   std::optional<QString> RunConversion(const QString& databasePath, const QString& outputPath);
-  // What the last conversion changed, as readable lines; empty when nothing did.
+  // The code page of the last conversion and what it changed, as readable
+  // lines.
   QString ReportDetails() const;
   void ReportFatal(std::string_view title, std::string_view text);
   FolderChooser& Folders();
 
   MainWindowServices services_;
   std::unique_ptr<DataSource> dataSource_;
+  CodePageChoice codePage_;
   ConversionContext context_;
 
   QGroupBox* frame1_;

@@ -1,6 +1,9 @@
-// The MDBtoKVT window program. Besides the normal start it takes two hidden
-// options that render a window to a PNG file and exit, for checking the look
-// without a screen session:
+// The MDBtoKVT window program. It takes --codepage NAME (or --codepage=NAME)
+// as the command line does: the code page of the table files' text, by
+// default the Windows code page of the locale; a name that is no single-byte
+// code page ends it with status 2. Besides the normal start it takes two
+// hidden options that render a window to a PNG file and exit, for checking
+// the look without a screen session:
 //   MDBtoKVT --screenshot FILE            the main window
 //   MDBtoKVT --screenshot-browser FILE    the folder dialog, on the home folder
 #include <QApplication>
@@ -8,8 +11,11 @@
 #include <QIcon>
 #include <QStringList>
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <optional>
 
+#include "common/CodePageChoice.h"
 #include "source/DataSource.h"
 #include "ui/DirBrowser.h"
 #include "ui/FileChooser.h"
@@ -28,17 +34,34 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("MDBtoKVT"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mdbtokvt")));
 
+  const QStringList args = QCoreApplication::arguments();
+  const auto optionValue = [&args](const QString& option) {
+    const qsizetype at = args.indexOf(option);
+    if (at >= 0) return at + 1 < args.size() ? args.at(at + 1) : QString();
+    for (const QString& arg : args) {
+      if (arg.startsWith(option + QLatin1Char('='))) return arg.mid(option.size() + 1);
+    }
+    return QString();
+  };
+
+  std::optional<mdbtokvt::CodePageChoice> codePage = mdbtokvt::CodePageOfLocale();
+  const QString codePageName = optionValue(QStringLiteral("--codepage"));
+  if (!codePageName.isEmpty() || args.contains(QStringLiteral("--codepage"))) {
+    const std::string name = codePageName.toStdString();
+    codePage = mdbtokvt::CodePageOfName(name, "from --codepage");
+    if (!codePage) {
+      std::fprintf(stderr, "MDBtoKVT: unknown or not single-byte code page \"%s\"; give %s\n",
+                   name.c_str(), std::string(mdbtokvt::kCodePageForms).c_str());
+      return 2;
+    }
+  }
+
   using namespace mdbtokvt::ui;
   MessageBoxSink messages;
   FileDialogChooser files;
   QSettingsStore settings;
-  MainWindow window({messages, files, settings}, mdbtokvt::CreateAccessDataSource());
-
-  const QStringList args = QCoreApplication::arguments();
-  const auto optionValue = [&args](const QString& option) {
-    const qsizetype at = args.indexOf(option);
-    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
-  };
+  MainWindow window({messages, files, settings},
+                    mdbtokvt::CreateAccessDataSource(codePage->iconvName), *codePage);
   if (const QString file = optionValue(QStringLiteral("--screenshot")); !file.isEmpty()) {
     return SaveMainWindowPicture(window, file) ? 0 : 1;
   }

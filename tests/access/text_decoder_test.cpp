@@ -19,13 +19,14 @@ const CodePage& Cp1252() {
   return page;
 }
 
-std::string Jet4(std::initializer_list<int> bytes) {
+DecodedText DecodeJet4(std::initializer_list<int> bytes) {
   const std::vector<uint8_t> data(bytes.begin(), bytes.end());
-  std::string text;
-  std::string key;
-  TextDecoder(Cp1252(), SortOrder::kGeneralLegacy).Decode(data.data(), data.size(), text, key);
-  return text;
+  DecodedText decoded;
+  TextDecoder(Cp1252()).Decode(data.data(), data.size(), SortOrder::kGeneralLegacy, decoded);
+  return decoded;
 }
+
+std::string Jet4(std::initializer_list<int> bytes) { return DecodeJet4(bytes).text; }
 
 TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
   EXPECT_EQ(Jet4({'H', 0, 'i', 0}), "Hi");
@@ -45,12 +46,11 @@ TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
 TEST(SourceTextDecoding, Jet3TextUsesTheFileCodePage) {
   const CodePage cp850 = CodePage::Load("CP850");
   const std::vector<uint8_t> stored = {0x82, 0x9C};  // e-acute and pound sign in CP850
-  std::string text;
-  std::string key;
-  TextDecoder(Cp1252(), cp850, SortOrder::kGeneral97)
-      .Decode(stored.data(), stored.size(), text, key);
-  EXPECT_EQ(text, "\xE9\xA3");
-  EXPECT_EQ(key, SortKeyOfUtf8(SortOrder::kGeneral97, "\xC3\xA9\xC2\xA3"));
+  DecodedText decoded;
+  TextDecoder(Cp1252(), cp850).Decode(stored.data(), stored.size(), SortOrder::kGeneral97, decoded);
+  EXPECT_EQ(decoded.text, "\xE9\xA3");
+  EXPECT_EQ(decoded.key, SortKeyOfUtf8(SortOrder::kGeneral97, "\xC3\xA9\xC2\xA3"));
+  EXPECT_EQ(decoded.lostSource, "");
 }
 
 TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
@@ -60,14 +60,14 @@ TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
   const std::string lstroke = Jet4({0x42, 0x01, 'x', 0});  // U+0142
   EXPECT_EQ(alpha, "?x");
   EXPECT_EQ(lstroke, "?x");
-  std::string text;
-  std::string alphaKey;
-  std::string lstrokeKey;
-  TextDecoder decoder(Cp1252(), SortOrder::kGeneralLegacy);
+  TextDecoder decoder(Cp1252());
   const uint8_t a[] = {0xB1, 0x03, 'x', 0};
   const uint8_t l[] = {0x42, 0x01, 'x', 0};
-  decoder.Decode(a, sizeof a, text, alphaKey);
-  decoder.Decode(l, sizeof l, text, lstrokeKey);
+  DecodedText decoded;
+  decoder.Decode(a, sizeof a, SortOrder::kGeneralLegacy, decoded);
+  const std::string alphaKey = decoded.key;
+  decoder.Decode(l, sizeof l, SortOrder::kGeneralLegacy, decoded);
+  const std::string lstrokeKey = decoded.key;
   EXPECT_EQ(alphaKey, SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xCE\xB1x"));
   EXPECT_EQ(lstrokeKey, SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xC5\x82x"));
   EXPECT_NE(alphaKey, lstrokeKey);
@@ -75,12 +75,23 @@ TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
   // The compressed form gives the same key as the plain one.
   const uint8_t compressed[] = {0xFF, 0xFE, 'x', 0, 0xB1, 0x03};
   const uint8_t plain[] = {'x', 0, 0xB1, 0x03};
-  std::string compressedKey;
-  std::string plainKey;
-  decoder.Decode(compressed, sizeof compressed, text, compressedKey);
-  EXPECT_EQ(text, "x?");
-  decoder.Decode(plain, sizeof plain, text, plainKey);
-  EXPECT_EQ(compressedKey, plainKey);
+  decoder.Decode(compressed, sizeof compressed, SortOrder::kGeneralLegacy, decoded);
+  const std::string compressedKey = decoded.key;
+  EXPECT_EQ(decoded.text, "x?");
+  decoder.Decode(plain, sizeof plain, SortOrder::kGeneralLegacy, decoded);
+  EXPECT_EQ(compressedKey, decoded.key);
+}
+
+TEST(SourceTextDecoding, TextThatLosesCharactersKeepsItsSource) {
+  // Polish L with stroke and Greek alpha have no Windows-1252 form; a '?'
+  // of the text itself, and a text the code page holds, lose nothing.
+  const DecodedText polish = DecodeJet4({0x41, 0x01, 'u', 0, 'k', 0});
+  EXPECT_EQ(polish.text, "?uk");
+  EXPECT_EQ(polish.lostSource, "\xC5\x81uk");
+  EXPECT_EQ(DecodeJet4({'a', 0, '?', 0}).lostSource, "");
+  EXPECT_EQ(DecodeJet4({0xE9, 0x00, 0xAC, 0x20}).lostSource, "");
+  // A character beyond the BMP is one '?' and comes back whole.
+  EXPECT_EQ(DecodeJet4({'a', 0, 0x3D, 0xD8, 0x00, 0xDE}).lostSource, "a\xF0\x9F\x98\x80");
 }
 
 TEST(SourceTextDecoding, Cp1252AddressBook) {

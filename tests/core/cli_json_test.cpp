@@ -68,10 +68,11 @@ TEST_F(JsonOutput, ReportParsesStrictlyWithTheDocumentedFields) {
             0);
   Json report;
   ASSERT_NO_THROW(report = Json::parse(test::ReadFile(reportPath)));
-  EXPECT_EQ(Keys(report), (std::vector<std::string>{
-                              "source", "outputFolder", "editionRow", "memberLimit", "sourceNotes",
-                              "outputNotes", "records", "truncatedGroups", "shortenedNames",
-                              "defaultedValues", "unknownServices", "unknownMembers"}));
+  EXPECT_EQ(Keys(report),
+            (std::vector<std::string>{"source", "outputFolder", "editionRow", "memberLimit",
+                                      "codePage", "sourceNotes", "outputNotes", "records",
+                                      "truncatedGroups", "shortenedNames", "defaultedValues",
+                                      "replacedCharacters", "unknownServices", "unknownMembers"}));
   EXPECT_EQ(report["sourceNotes"], Json::array());
   EXPECT_EQ(report["outputNotes"], Json::array());
   EXPECT_EQ(report["source"], Cleaned(source));

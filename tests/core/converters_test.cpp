@@ -10,6 +10,7 @@
 #include "converters/RecordWriters.h"
 #include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
+#include "run/ReportText.h"
 #include "source/Recordset.h"
 #include "tablefile/WriteKVT.h"
 
@@ -269,6 +270,46 @@ TEST(GroupConverter, LongAndEmptyGroupNames) {
   EXPECT_EQ(c.Field(1, R, 0, 33), longA.substr(0, 28) + "(1)");
   EXPECT_EQ(c.Field(1, R, 36, 33), longMember.substr(0, 28) + "(2)");
   EXPECT_EQ(c.Field(2, R, 0, 33), longB.substr(0, 28) + "(2)");
+}
+
+TEST(GroupConverter, CharactersWrittenAsQuestionMarksAreNoted) {
+  // Lossy texts as the data source gives them: the code page form and the
+  // source's text. A group name is noted once, on its first row; a member
+  // on each row it is written; characters cut off by shortening do not
+  // count, and a value whose every lost character was cut off is no entry.
+  ConversionContext context;
+  context.addressBookSource = true;
+  const Value greekGroup = Value::LossyText("??? Team", "\xCE\xB1\xCE\xB2\xCE\xB3 Team");
+  const Value kanjiMember =
+      Value::LossyText("Fujita ?? Kenji", "Fujita \xE8\x97\xA4\xE7\x94\xB0 Kenji");
+  const std::string longTail = std::string(35, 'x') + "?";
+  const Value cutOff = Value::LossyText(longTail, std::string(35, 'x') + "\xE2\x98\x8E");
+  const Value questionOfItsOwn = Value::LossyText("Why? ?", "Why? \xE2\x98\x8E");
+  Convert(ConvertGroupTable, context, {"GrName", "ctName"},
+          {{greekGroup, kanjiMember}, {greekGroup, cutOff}, {greekGroup, questionOfItsOwn}});
+  const auto& replaced = context.report.replacedCharacters;
+  ASSERT_EQ(replaced.size(), 3u);
+  EXPECT_EQ(replaced[0].row, 1);
+  EXPECT_EQ(replaced[0].column, "GrName");
+  EXPECT_EQ(replaced[0].text, "\xCE\xB1\xCE\xB2\xCE\xB3 Team");
+  EXPECT_EQ(replaced[0].stored, "??? Team");
+  EXPECT_EQ(replaced[0].characters, 3);
+  EXPECT_EQ(replaced[1].column, "ctName");
+  EXPECT_EQ(replaced[1].characters, 2);
+  EXPECT_EQ(replaced[2].row, 3);
+  EXPECT_EQ(replaced[2].characters, 1);  // the '?' after "Why" was typed
+  EXPECT_EQ(context.report.ReplacedCharacterCount(), 6);
+  context.report.unknownMembers.clear();
+  EXPECT_EQ(ReportSummary(context.report, 32), "1 name shortened, 6 characters written as ?");
+  context.report.replacedCharacters.resize(1);
+  context.report.replacedCharacters[0].characters = 1;
+  context.report.shortenedNames.clear();
+  EXPECT_EQ(ReportSummary(context.report, 32), "1 character written as ?");
+  // The shortened member keeps its source's text as its long name.
+  context.StartConversion();
+  Convert(ConvertGroupTable, context, {"GrName", "ctName"}, {{T("G"), cutOff}});
+  ASSERT_EQ(context.report.shortenedNames.size(), 1u);
+  EXPECT_EQ(context.report.shortenedNames[0].longSource, std::string(35, 'x') + "\xE2\x98\x8E");
 }
 
 TEST(GroupConverter, EmptyRecordsetAndSingleGroup) {

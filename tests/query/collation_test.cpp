@@ -106,5 +106,31 @@ TEST(SourceStoredText, KeyedPlainAndNull) {
   }
 }
 
+TEST(SourceStoredText, TextThatLostCharactersCarriesItsSource) {
+  const std::string key = SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xC5\x81ukasz");
+  std::string stored;
+  AppendCollatedText("?ukasz", key, stored, "\xC5\x81ukasz");
+  const CollatedText split = SplitCollatedText(stored);
+  EXPECT_TRUE(split.keyed);
+  EXPECT_EQ(split.text, "?ukasz");
+  EXPECT_EQ(split.key, key);
+  EXPECT_EQ(split.lostSource, "\xC5\x81ukasz");
+  EXPECT_EQ(CollatedTextOf(stored), "?ukasz");
+  // It sorts by its key, like any keyed text.
+  std::string plainKeyed;
+  AppendCollatedText("?ukasz", key, plainKeyed);
+  EXPECT_EQ(SplitCollatedText(plainKeyed).lostSource, "");
+  EXPECT_EQ(CompareStoredText(SortOrder::kGeneralLegacy, stored, plainKeyed), 0);
+  // Cut short anywhere, it splits safely as plain bytes.
+  for (size_t size = 1; size < stored.size() - std::string("?ukasz").size(); ++size) {
+    const std::string cut = stored.substr(0, size);
+    const CollatedText part = SplitCollatedText(cut);
+    EXPECT_EQ(part.lostSource.size() + part.key.size() + part.text.size() <= cut.size(), true);
+    if (!part.keyed) {
+      EXPECT_EQ(part.text, cut);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace mdbtokvt

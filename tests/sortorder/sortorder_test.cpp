@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "access/MdbLibrary.h"
+#include "access/SortOrderFields.h"
 #include "common/CodePage.h"
 #include "common/Utf16.h"
 #include "common/Utf8Converter.h"
@@ -73,6 +74,24 @@ class IndexPages {
       : mdb_(mdb_open(path.c_str(), MDB_NOFLAGS), mdb_close) {}
 
   std::vector<std::string> Entries(const std::string& tableName, const std::string& indexName) {
+    return Find(tableName,
+                [&](const MdbIndex& index, const MdbTableDef&) { return indexName == index.name; });
+  }
+
+  // The entries of the one-column index on columnName.
+  std::vector<std::string> EntriesOfColumn(const std::string& tableName,
+                                           const std::string& columnName) {
+    return Find(tableName, [&](const MdbIndex& index, const MdbTableDef& table) {
+      if (index.num_keys != 1 || index.key_col_num[0] < 1) return false;
+      const auto* column = static_cast<const MdbColumn*>(
+          g_ptr_array_index(table.columns, static_cast<unsigned>(index.key_col_num[0] - 1)));
+      return columnName == column->name;
+    });
+  }
+
+ private:
+  template <typename Wanted>
+  std::vector<std::string> Find(const std::string& tableName, Wanted wanted) {
     MdbHandle* mdb = mdb_.get();
     mdb_read_catalog(mdb, MDB_TABLE);
     std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> table(
@@ -83,15 +102,16 @@ class IndexPages {
     mdb_read_indices(table.get());
     for (unsigned i = 0; i < table->num_idxs; ++i) {
       const auto* index = static_cast<const MdbIndex*>(g_ptr_array_index(table->indices, i));
-      if (indexName == index->name) return Walk(index->first_pg);
+      if (wanted(*index, *table)) return Walk(index->first_pg);
     }
     return {};
   }
 
- private:
   bool Jet3() const { return mdb_->f->jet_version == MDB_VER_JET3; }
   size_t MaskStart() const { return Jet3() ? 0x16 : 0x1B; }
   size_t FirstEntry() const { return Jet3() ? 0xF8 : 0x1E0; }
+  size_t SharedPrefixAt() const { return Jet3() ? 20 : 24; }
+  size_t NextPageAt() const { return Jet3() ? 12 : 16; }
   const uint8_t* Read(uint32_t page) {
     if (mdb_read_pg(mdb_.get(), page) <= 0) return nullptr;
     return reinterpret_cast<const uint8_t*>(mdb_->pg_buf);
@@ -120,7 +140,7 @@ class IndexPages {
     std::vector<std::string> entries;
     // Then from leaf to leaf.
     while (bytes != nullptr && bytes[0] == 0x04) {
-      const size_t sharedPrefix = bytes[20] | (bytes[21] << 8);
+      const size_t sharedPrefix = bytes[SharedPrefixAt()] | (bytes[SharedPrefixAt() + 1] << 8);
       const std::vector<size_t> starts = EntryStarts(bytes);
       std::string first;
       for (size_t k = 0; k + 1 < starts.size(); ++k) {
@@ -134,7 +154,7 @@ class IndexPages {
         entries.push_back(entry.substr(0, entry.size() - 4));
       }
       uint32_t next = 0;
-      std::memcpy(&next, bytes + 12, sizeof next);
+      std::memcpy(&next, bytes + NextPageAt(), sizeof next);
       bytes = next != 0 ? Read(next) : nullptr;
     }
     return entries;
@@ -272,6 +292,90 @@ TEST(SortKeys, GroupTableInAccessOrder) {
   EXPECT_TRUE(context.report.sourceNotes.empty());
 }
 
+TEST(SortKeys, Access2010KeysAreTheOnesAccessWrote) {
+  // The index on the group names of a file whose header names version 1 of
+  // sort order 1033: its keys, entry by entry, and their order.
+  IndexPages pages(source_test::Fixture("collation/collation-ace2010.accdb"));
+  const std::vector<std::string> entries = pages.EntriesOfColumn("GROUPS", "GroupName");
+  const std::vector<std::string> order = ReadJson("collation/collation-ace2010.accdb.order.json");
+  ASSERT_EQ(entries.size(), order.size());
+  ASSERT_EQ(order.size(), 350u);
+  size_t legacyKeys = 0;
+  size_t legacyInversions = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i], "\x7F" + Key(SortOrder::kGeneral, order[i]))
+        << "entry " << i << ": " << order[i];
+    if (entries[i] == "\x7F" + Key(SortOrder::kGeneralLegacy, order[i])) ++legacyKeys;
+    if (i > 0 && CompareSortKeys(Key(SortOrder::kGeneralLegacy, order[i - 1]),
+                                 Key(SortOrder::kGeneralLegacy, order[i])) > 0) {
+      ++legacyInversions;
+    }
+  }
+  // Access 2010 gives the characters codes of its own, and a few names
+  // another place: the 2000-2007 keys would not sort this index.
+  EXPECT_EQ(legacyKeys, 0u);
+  EXPECT_GT(legacyInversions, 0u);
+}
+
+TEST(SortKeys, GroupTableInAccess2010Order) {
+  // The same groups in the Access 2010 file: the group table lists them in
+  // the order of its index, which is not the 2000-2007 order.
+  test::TempFolder out;
+  ConversionContext context;
+  auto dataSource = CreateAccessDataSource();
+  ConvertDatabase(context, *dataSource, source_test::Fixture("collation/collation-ace2010.accdb"),
+                  out.str());
+  const TableFileContents groups = ReadTableFile((out.path() / "GROUPTAB.KVT").string());
+  std::vector<std::string> names;
+  for (const GroupRecord& group : groups.groups) names.push_back(group.name);
+  const std::vector<std::string> order = ReadJson("collation/collation-ace2010.accdb.order.json");
+  const CodePage cp1252 = CodePage::Load("WINDOWS-1252");
+  const auto runs = TiedRuns(SortOrder::kGeneral, order);
+  EXPECT_EQ(LikeRuns(names, runs), Normalized(runs, cp1252));
+  EXPECT_TRUE(context.report.sourceNotes.empty());
+}
+
+TEST(SortKeys, WhereAccess2010SortsOtherwise) {
+  auto compare = [](SortOrder order, std::string_view a, std::string_view b) {
+    const int c = CompareSortKeys(SortKeyOfUtf8(order, a), SortKeyOfUtf8(order, b));
+    return c < 0 ? '<' : (c > 0 ? '>' : '=');
+  };
+  constexpr SortOrder kNew = SortOrder::kGeneral;
+  constexpr SortOrder kOld = SortOrder::kGeneralLegacy;
+  // \u00FC sorts as "ue", wholly: M\u00FCller and Mueller are one name, both before
+  // Muller. Before 2010 it was an accented u, after Muller.
+  const std::string mueller = "M\xC3\xBCller";
+  EXPECT_EQ(compare(kNew, mueller, "Mueller"), '=');
+  EXPECT_EQ(compare(kNew, "M\xC3\x9CLLER", "mueller"), '=');
+  EXPECT_EQ(compare(kNew, mueller, "Muller"), '<');
+  EXPECT_EQ(compare(kOld, mueller, "Mueller"), '>');
+  EXPECT_EQ(compare(kOld, mueller, "Muller"), '>');
+  EXPECT_EQ(compare(kOld, "Mueller", "Muller"), '<');
+  // \u00E4 and \u00F6 stay accented letters in both; \u00DF is "ss" in both.
+  EXPECT_EQ(compare(kNew, "B\xC3\xB6hm", "Boehm"), '>');
+  EXPECT_EQ(compare(kNew, "B\xC3\xA4r", "Baer"), '>');
+  EXPECT_EQ(compare(kNew,
+                    "Stra\xC3\x9F"
+                    "e",
+                    "Strasse"),
+            '=');
+  EXPECT_EQ(compare(kOld,
+                    "Stra\xC3\x9F"
+                    "e",
+                    "Strasse"),
+            '=');
+  // The soft hyphen no longer counts at all; the hyphen still breaks ties.
+  EXPECT_EQ(compare(kNew, "co\xC2\xADop", "coop"), '=');
+  EXPECT_EQ(compare(kOld, "co\xC2\xADop", "coop"), '>');
+  EXPECT_EQ(compare(kNew, "co-op", "coop"), '>');
+  // Symbols that changed places: the euro sign now before the plus-minus
+  // sign, the ellipsis before the bullet.
+  EXPECT_EQ(compare(kNew, "\xE2\x82\xAC", "\xC2\xB1"), '<');
+  EXPECT_EQ(compare(kOld, "\xE2\x82\xAC", "\xC2\xB1"), '>');
+  EXPECT_EQ(compare(kNew, "\xE2\x80\xA6", "\xE2\x80\xA2"), '<');
+  EXPECT_EQ(compare(kOld, "\xE2\x80\xA6", "\xE2\x80\xA2"), '>');
+}
+
 TEST(SortKeys, FirstLevelRules) {
   auto before = [](std::string_view a, std::string_view b,
                    SortOrder order = SortOrder::kGeneralLegacy) {
@@ -281,7 +385,8 @@ TEST(SortKeys, FirstLevelRules) {
                  SortOrder order = SortOrder::kGeneralLegacy) {
     return SortKeyOfUtf8(order, a) == SortKeyOfUtf8(order, b);
   };
-  for (const SortOrder order : {SortOrder::kGeneral97, SortOrder::kGeneralLegacy}) {
+  for (const SortOrder order :
+       {SortOrder::kGeneral97, SortOrder::kGeneralLegacy, SortOrder::kGeneral}) {
     // Letter case does not count at all; trailing spaces neither.
     EXPECT_TRUE(same("Anna Moller", "ANNA moller", order));
     EXPECT_TRUE(same("Day", "day  ", order));
@@ -346,6 +451,63 @@ TEST(SortKeys, AnotherSortOrderIsNamedInTheReport) {
   ConvertDatabase(context, *dataSource, path, out.str());
   EXPECT_EQ(context.report.sourceNotes.size(), 1u);
   EXPECT_FALSE(context.report.empty());
+}
+
+}  // namespace
+}  // namespace mdbtokvt
+namespace mdbtokvt {
+namespace {
+
+TEST(SortKeys, HeaderNamesTheVersionOfItsSortOrder) {
+  // The field is masked in the header; both files name language 1033.
+  const auto named = [](const std::string& fixture) {
+    return HeaderSortOrder(test::ReadFile(source_test::Fixture(fixture)).substr(0, 4096)).value();
+  };
+  const NamedSortOrder ace2010 = named("collation/collation-ace2010.accdb");
+  const NamedSortOrder jet4 = named("collation/collation-shared.mdb");
+  EXPECT_EQ(ace2010.language, 1033u);
+  EXPECT_EQ(ace2010.version, 1u);
+  EXPECT_EQ(jet4.language, 1033u);
+  EXPECT_EQ(jet4.version, 0u);
+  EXPECT_EQ(GeneralOrderOf(ace2010, SortOrder::kGeneralLegacy), SortOrder::kGeneral);
+  EXPECT_EQ(GeneralOrderOf(jet4, SortOrder::kGeneral), SortOrder::kGeneralLegacy);
+  EXPECT_EQ(GeneralOrderOf({0, 0}, SortOrder::kGeneral), SortOrder::kGeneral);
+  EXPECT_FALSE(HeaderSortOrder(std::string(0x70, '\0')).has_value());
+}
+
+TEST(SortKeys, AColumnsOwnSortOrderApplies) {
+  // The Access 2010 file with the group name column's definition naming
+  // version 0 (the 2000-2007 order) while the header still names version 1.
+  constexpr size_t kGroupNameVersion = 0x5C072;  // GROUPS' definition page, GroupName's block
+  test::TempFolder folder;
+  std::string bytes = test::ReadFile(source_test::Fixture("collation/collation-ace2010.accdb"));
+  ASSERT_EQ(bytes[kGroupNameVersion], 1);
+  bytes[kGroupNameVersion] = 0;
+  const std::string path = (folder.path() / "column-legacy.accdb").string();
+  std::ofstream(path, std::ios::binary) << bytes;
+
+  auto sortedIn = [](SortOrder order, const std::vector<std::string>& values) {
+    for (size_t i = 1; i < values.size(); ++i) {
+      if (CompareSortKeys(Key(order, values[i - 1]), Key(order, values[i])) > 0) return false;
+    }
+    return true;
+  };
+  auto namesOf = [](const std::string& file) {
+    const auto result =
+        source_test::ReadAll(file, "SELECT GroupName FROM GROUPS ORDER BY GroupName");
+    std::vector<std::string> names;
+    const Utf8Converter toUtf8("WINDOWS-1252");
+    for (const auto& row : result.rows) names.push_back(toUtf8(row[0].text()));
+    return names;
+  };
+  const std::vector<std::string> legacy = namesOf(path);
+  ASSERT_EQ(legacy.size(), 350u);
+  EXPECT_TRUE(sortedIn(SortOrder::kGeneralLegacy, legacy));
+  EXPECT_FALSE(sortedIn(SortOrder::kGeneral, legacy));
+  const std::vector<std::string> general =
+      namesOf(source_test::Fixture("collation/collation-ace2010.accdb"));
+  EXPECT_TRUE(sortedIn(SortOrder::kGeneral, general));
+  EXPECT_FALSE(sortedIn(SortOrder::kGeneralLegacy, general));
 }
 
 }  // namespace

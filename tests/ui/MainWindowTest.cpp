@@ -34,15 +34,19 @@ const QString kShortNote = QStringLiteral("Conversion complete.");
 // folder, which also holds the input files and the output folder.
 class Harness {
  public:
-  Harness() { Reopen(); }
+  // locale: the LANG the window's code page comes from; none set by default.
+  explicit Harness(const char* locale = nullptr) : locale_(locale) { Reopen(); }
 
   void Reopen() {
     window.reset();
     settings = std::make_unique<QSettingsStore>(SettingsFile());
     auto dataSource = std::make_unique<FakeDataSource>();
     source = dataSource.get();
+    const char* lang = locale_;
+    const CodePageChoice codePage = CodePageOfLocale(
+        [lang](const char* name) { return std::string_view(name) == "LANG" ? lang : nullptr; });
     window = std::make_unique<MainWindow>(MainWindowServices{messages, files, *settings, &folders},
-                                          std::move(dataSource));
+                                          std::move(dataSource), codePage);
   }
 
   template <typename T>
@@ -57,6 +61,7 @@ class Harness {
   QComboBox& version() { return Find<QComboBox>("cboVersion"); }
   void Click(const char* button) { QTest::mouseClick(&Find<QPushButton>(button), Qt::LeftButton); }
 
+  const char* locale_;
   QString SettingsFile() const { return dir.filePath(QStringLiteral("settings.ini")); }
   QStringList StoredKeys() const {
     return QSettings(SettingsFile(), QSettings::IniFormat).allKeys();
@@ -247,10 +252,31 @@ class MainWindowTest : public QObject {
     // The note's text itself stays exactly as it was.
     QCOMPARE(h.messages.log.back(),
              LogEntry(QMessageBox::Information, "Note", QString::fromStdString(CompletionNote(0))));
-    // Nothing to tell: no details.
+    QVERIFY2(details.contains("\nCode page: Windows-1252, from the locale C\n"),
+             qPrintable(details));
+    // Nothing changed: the details only name the code page.
     h.source->results.clear();
     h.Click("DoConversion");
-    QCOMPARE(h.messages.details.back(), QString());
+    QCOMPARE(h.messages.details.back(),
+             QStringLiteral("Code page: Windows-1252, from the locale C"));
+  }
+
+  void detailsListCharactersWrittenAsQuestionMarks() {
+    // A Polish desktop: Windows-1250 holds the Polish letters; the Greek one
+    // the source also holds has no form there.
+    Harness h("pl_PL.UTF-8");
+    h.SetUpValidPaths();
+    h.source->results[std::string(kReceiverRun.mdbSource)] = {
+        {"UserName", "PagerID", "pgname"},
+        {{Value::LossyText("?ukasz", "\xCE\xA9ukasz"), Value::Text("1"), Value::Text("S")}}};
+    h.Click("DoConversion");
+    const QString details = h.messages.details.back();
+    QVERIFY2(details.startsWith("1 character written as ?"), qPrintable(details));
+    QVERIFY2(details.contains("\nCode page: Windows-1250, from the locale pl_PL.UTF-8\n"),
+             qPrintable(details));
+    QVERIFY2(details.contains(QString::fromUtf8(
+                 "USERTAB.KVT: row 1, column UserName: \"\xCE\xA9ukasz\" written as \"?ukasz\"")),
+             qPrintable(details));
   }
 
   void conversionRunsUnderWaitCursorAfterSavingPaths() {
