@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing,
-# and the further packages named as arguments.
+# Installs the Debian packages the build, the tests and the package build
+# and its checks need, when missing, and the further packages named as
+# arguments.
 #   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libseccomp-dev libgtest-dev
-          nlohmann-json3-dev qt6-base-dev xvfb xauth "$@")
+          nlohmann-json3-dev qt6-base-dev xvfb xauth
+          debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils man-db "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

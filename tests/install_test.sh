@@ -20,9 +20,11 @@ test -f "$prefix/share/applications/MDBtoKVT.desktop"
 grep -q '^Categories=Utility;' "$prefix/share/applications/MDBtoKVT.desktop"
 test -f "$prefix/share/icons/hicolor/scalable/apps/mdbtokvt.svg"
 test -f "$prefix/share/man/man1/mdbtokvt-cli.1"
+test -f "$prefix/share/metainfo/org.mdbtokvt.MDBtoKVT.metainfo.xml"
 programs=("$prefix/bin/mdbtokvt-cli")
 if grep -q '^MDBTOKVT_HAVE_WINDOW:INTERNAL=1' "$build/CMakeCache.txt"; then
   test -x "$prefix/bin/MDBtoKVT"
+  test -f "$prefix/share/man/man1/MDBtoKVT.1"
   programs+=("$prefix/bin/MDBtoKVT")
 fi
 # libmdb runs only in the reader: the programs a user starts do not load it.

@@ -2,13 +2,15 @@
 // returns the exit status (0 success, 1 failure, 2 wrong usage).
 #pragma once
 
+#include <initializer_list>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "run/FileSteps.h"
 #include "common/CodePageChoice.h"
+#include "run/FileSteps.h"
 
 namespace mdbtokvt {
 
@@ -25,28 +27,50 @@ int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                   const FileStepHook& steps);
 
-// Prints a usage error and the usage text; returns kExitUsage.
-int UsageError(std::ostream& err, const std::string& message);
+// Prints "mdbtokvt-cli: [command: ]message" and where to find the help;
+// returns kExitUsage. An empty command stands for the program itself.
+int UsageError(std::ostream& err, std::string_view command, const std::string& message);
 // Prints "Error <number>: <description>" for the exception in flight.
 int ReportError(std::ostream& err);
 
 std::string Quoted(const std::string& s);
+// 'text', the way usage errors quote what was typed.
+std::string Typed(std::string_view text);
 
-// Splits arguments into positional ones and "--name value" / "--name=value"
-// options (all of which take a value). Returns false on an unknown option or
-// a missing value, with the message in error.
+// What a command accepts: its options (each takes a value) and the names of
+// its positional arguments, all of which it needs.
+struct CommandSyntax {
+  std::string_view name;
+  std::string_view usage;
+  std::vector<std::string> options;
+  std::vector<std::string> positionalNames;
+};
+
+// The arguments of a command, split into positional ones and
+// "--name value" / "--name=value" options.
 struct ParsedArguments {
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> options;
   const std::string* Option(const std::string& name) const;
 };
-bool ParseArguments(const Arguments& args, const std::vector<std::string>& knownOptions,
-                    ParsedArguments& parsed, std::string& error);
+
+// Parses a command's arguments. Returns the exit status when the command
+// ends here: 0 once -h or --help has printed its usage, kExitUsage after a
+// usage error naming what is wrong (an unknown option, a missing value, a
+// missing or an unexpected argument); nothing when parsed holds them.
+std::optional<int> ParseCommandArguments(const CommandSyntax& syntax, const Arguments& args,
+                                         ParsedArguments& parsed, std::ostream& out,
+                                         std::ostream& err);
+
+// The index of the keyword text is, letter case aside.
+std::optional<size_t> MatchKeyword(std::string_view text,
+                                   std::initializer_list<std::string_view> keywords);
 
 // The code page of --codepage when it is given, else the locale's (from the
 // process's environment). Nothing, after printing a usage error that names
 // the accepted forms, for a name that is no single-byte code page: the
 // command then ends with kExitUsage.
-std::optional<CodePageChoice> ChooseCodePage(const ParsedArguments& parsed, std::ostream& err);
+std::optional<CodePageChoice> ChooseCodePage(const ParsedArguments& parsed,
+                                             std::string_view command, std::ostream& err);
 
 }  // namespace mdbtokvt

@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/ReportJson.h"
 #include "cli/TextOutput.h"
+#include "cli/UsageText.h"
 #include "common/Error.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
@@ -16,15 +17,15 @@ namespace mdbtokvt {
 
 namespace {
 
+const CommandSyntax kConvertSyntax{
+    "convert", kConvertUsage, {"--edition", "--codepage", "--report"}, {"SOURCE", "OUTDIR"}};
+
+// An edition by its name or its row number.
 std::optional<int16_t> ParseEdition(const std::string& text) {
-  static constexpr const char* kNames[] = {"lumen", "vireo", "sentel", "quorra"};
-  std::string lower = text;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  for (int16_t row = 0; row < 4; ++row) {
-    if (lower == kNames[row] || text == std::to_string(row)) return row;
-  }
+  const auto row = MatchKeyword(text, {"lumen", "vireo", "sentel", "quorra"});
+  if (row) return static_cast<int16_t>(*row);
+  const auto number = MatchKeyword(text, {"0", "1", "2", "3"});
+  if (number) return static_cast<int16_t>(*number);
   return std::nullopt;
 }
 
@@ -33,18 +34,18 @@ std::optional<int16_t> ParseEdition(const std::string& text) {
 int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
                    const FileStepHook& steps) {
   ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {"--edition", "--codepage", "--report"}, parsed, error)) {
-    return UsageError(err, error);
-  }
-  if (parsed.positional.size() != 2) return UsageError(err, "convert needs SOURCE and OUTDIR");
+  if (const auto end = ParseCommandArguments(kConvertSyntax, args, parsed, out, err)) return *end;
   int16_t editionRow = 0;
   if (const std::string* edition = parsed.Option("--edition")) {
     const auto row = ParseEdition(*edition);
-    if (!row) return UsageError(err, "unknown edition " + Quoted(*edition));
+    if (!row) {
+      return UsageError(err, "convert",
+                        "unknown edition " + Typed(*edition) +
+                            " (lumen, vireo, sentel, quorra, or their rows 0 to 3)");
+    }
     editionRow = *row;
   }
-  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, err);
+  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, "convert", err);
   if (!codePage) return kExitUsage;
   const std::string* reportPath = parsed.Option("--report");
   const std::string& source = parsed.positional[0];
@@ -82,9 +83,9 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     }
     const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir, options);
     out << CodePageLine(context.report) << "\n";
-    out << "TERMTAB.KVT: " << counts.services << " records\n";
-    out << "USERTAB.KVT: " << counts.receivers << " records\n";
-    out << "GROUPTAB.KVT: " << counts.groups << " records\n";
+    out << "TERMTAB.KVT: " << Counted(counts.services, "record", "records") << "\n";
+    out << "USERTAB.KVT: " << Counted(counts.receivers, "record", "records") << "\n";
+    out << "GROUPTAB.KVT: " << Counted(counts.groups, "record", "records") << "\n";
     const int memberLimit = MemberLimitForEdition(editionRow);
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";

@@ -4,12 +4,15 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/TextOutput.h"
+#include "cli/UsageText.h"
 #include "source/DataSource.h"
 #include "tablefile/TableFileReader.h"
 
 namespace mdbtokvt {
 
 namespace {
+
+const CommandSyntax kDumpSyntax{"dump", kDumpUsage, {"--format", "--codepage"}, {"FILE.KVT"}};
 
 std::string Schema(const TableFileContents& t) {
   return std::to_string(t.major) + "." + std::to_string(t.minor) + "." + std::to_string(t.patch);
@@ -18,7 +21,7 @@ std::string Schema(const TableFileContents& t) {
 void DumpText(const TableFileContents& t, const std::string& path, const Utf8Converter& u,
               std::ostream& out) {
   out << path << ": " << TableKindName(t.kind) << " table, schema " << Schema(t) << ", "
-      << t.recordCount << " records";
+      << Counted(t.recordCount, "record", "records");
   if (t.recordSize > 0) out << " of " << t.recordSize << " bytes";
   if (t.groupSlots > 0) out << " (" << t.groupSlots << " member slots)";
   out << "\n";
@@ -35,7 +38,8 @@ void DumpText(const TableFileContents& t, const std::string& path, const Utf8Con
   }
   for (size_t i = 0; i < t.groups.size(); ++i) {
     const GroupRecord& g = t.groups[i];
-    out << "#" << i + 1 << " " << Quoted(u(g.name)) << ", " << g.memberCount << " members\n";
+    out << "#" << i + 1 << " " << Quoted(u(g.name)) << ", "
+        << Counted(g.memberCount, "member", "members") << "\n";
     for (const auto& m : g.members) out << "    " << Quoted(u(m)) << "\n";
   }
 }
@@ -110,25 +114,26 @@ void DumpJson(const TableFileContents& t, const std::string& path, const Utf8Con
 
 int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {"--format", "--codepage"}, parsed, error)) {
-    return UsageError(err, error);
+  if (const auto end = ParseCommandArguments(kDumpSyntax, args, parsed, out, err)) return *end;
+  enum Format : size_t { kText, kCsv, kJson };
+  size_t format = kText;
+  if (const std::string* formatOption = parsed.Option("--format")) {
+    const auto known = MatchKeyword(*formatOption, {"text", "csv", "json"});
+    if (!known) {
+      return UsageError(err, "dump",
+                        "unknown format " + Typed(*formatOption) + " (text, csv or json)");
+    }
+    format = *known;
   }
-  if (parsed.positional.size() != 1) return UsageError(err, "dump needs one FILE.KVT");
-  const std::string* formatOption = parsed.Option("--format");
-  const std::string format = formatOption ? *formatOption : "text";
-  if (format != "text" && format != "csv" && format != "json") {
-    return UsageError(err, "unknown format " + Quoted(format));
-  }
-  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, err);
+  const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, "dump", err);
   if (!codePage) return kExitUsage;
   const std::string& path = parsed.positional[0];
   try {
     const Utf8Converter toUtf8(codePage->iconvName);
     const TableFileContents contents = ReadTableFile(path);
-    if (format == "csv") {
+    if (format == kCsv) {
       DumpCsv(contents, toUtf8, out);
-    } else if (format == "json") {
+    } else if (format == kJson) {
       DumpJson(contents, path, toUtf8, out);
     } else {
       DumpText(contents, path, toUtf8, out);

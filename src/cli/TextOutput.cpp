@@ -11,4 +11,8 @@ std::string CsvField(std::string_view utf8) {
   return out + "\"";
 }
 
+std::string Counted(long count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 }  // namespace mdbtokvt

@@ -1,4 +1,4 @@
-// Quoting UTF-8 text for CSV output.
+// Text the commands print: CSV fields, counted nouns.
 #pragma once
 
 #include <string>
@@ -10,5 +10,8 @@ namespace mdbtokvt {
 
 // A CSV field: quoted, with quotes doubled.
 std::string CsvField(std::string_view utf8);
+
+// "1 record", "2 records".
+std::string Counted(long count, std::string_view one, std::string_view many);
 
 }  // namespace mdbtokvt

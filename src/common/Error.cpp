@@ -16,9 +16,9 @@ void ThrowItemNotFound() {
 }
 
 void ThrowTableNotFound(const std::string& name) {
-  throw ConversionError(kErrTableNotFound,
-                        "The database engine cannot find the input table or query '" + name +
-                            "'. Make sure it exists and that its name is spelled correctly.");
+  throw MissingTableError(name,
+                          "The database engine cannot find the input table or query '" + name +
+                              "'. Make sure it exists and that its name is spelled correctly.");
 }
 
 void ThrowUnrecognizedFormat(const std::string& path) {

@@ -39,11 +39,24 @@ class ConversionError : public std::runtime_error {
   int number_;
 };
 
+// 3078: a table the record source names is not in the database. Carries
+// the name as the record source spells it.
+class MissingTableError : public ConversionError {
+ public:
+  MissingTableError(std::string table, const std::string& description)
+      : ConversionError(kErrTableNotFound, description), table_(std::move(table)) {}
+
+  const std::string& table() const noexcept { return table_; }
+
+ private:
+  std::string table_;
+};
+
 // Builders for the errors raised in several places, so the texts stay identical.
 [[noreturn]] void ThrowOverflow(const std::string& detail = {});
 [[noreturn]] void ThrowTypeMismatch();
 [[noreturn]] void ThrowItemNotFound();
-[[noreturn]] void ThrowTableNotFound(const std::string& name);
+[[noreturn]] void ThrowTableNotFound(const std::string& name);  // a MissingTableError
 [[noreturn]] void ThrowUnrecognizedFormat(const std::string& path);
 [[noreturn]] void ThrowDatabaseNotFound(const std::string& path);
 // Maps an errno value from file output to the classic number and text.

@@ -1,5 +1,8 @@
 #include "reader/ReaderJob.h"
 
+#include <array>
+#include <utility>
+
 #include "access/AccessFile.h"
 #include "access/Catalog.h"
 #include "common/CodePage.h"
@@ -37,6 +40,65 @@ auto UnlessUnreadable(const std::vector<std::string>& unreadable, const AccessFi
   }
 }
 
+// The tables the record sources of each source kind read (the other
+// kind's hint names the kind by them).
+struct SourceKindTables {
+  const char* kind;
+  std::array<std::string_view, 4> tables;
+  const char* howNamed;  // how the file name makes a source of this kind
+};
+constexpr SourceKindTables kAddressBookTables{
+    "an address book",
+    {"Contacts", "PostOffices", "GROUPS", "GROUPUSER"},
+    "only a name ending in \"abk\" is read as an address book"};
+constexpr SourceKindTables kPagerDatabaseTables{
+    "a pager database",
+    {"USERS", "PAGERCOMPANY", "GROUPS", "GROUPUSER"},
+    "a name ending in \"abk\" is read as an address book"};
+
+bool Names(const SourceKindTables& kind, std::string_view table) {
+  for (const std::string_view name : kind.tables) {
+    bool same = name.size() == table.size();
+    for (size_t i = 0; same && i < name.size(); ++i) same = (name[i] | 0x20) == (table[i] | 0x20);
+    if (same) return true;
+  }
+  return false;
+}
+
+bool HoldsAll(const Catalog& catalog, const SourceKindTables& kind) {
+  for (const std::string_view name : kind.tables) {
+    if (FindCatalogTable(catalog, name) == nullptr) return false;
+  }
+  return true;
+}
+
+// A table of one source kind is missing from a file that holds all four
+// tables of the other: most likely the file's name made it the wrong kind,
+// which the error then says in one sentence more.
+template <typename Step>
+auto WithSourceKindHint(const Catalog& catalog, Step step) {
+  try {
+    return step();
+  } catch (const MissingTableError& e) {
+    for (const auto& [wanted, held] : {std::pair{&kPagerDatabaseTables, &kAddressBookTables},
+                                       std::pair{&kAddressBookTables, &kPagerDatabaseTables}}) {
+      if (Names(*wanted, e.table()) && !Names(*held, e.table()) && HoldsAll(catalog, *held)) {
+        std::string tables;
+        for (size_t i = 0; i < held->tables.size(); ++i) {
+          tables += (i == 0 ? "" : i + 1 == held->tables.size() ? " and " : ", ");
+          tables += held->tables[i];
+        }
+        throw MissingTableError(e.table(), std::string(e.what()) + " The file looks like " +
+                                               held->kind + " (it holds " + tables +
+                                               "), but the source kind comes from the file name, "
+                                               "and " +
+                                               held->howNamed + ".");
+      }
+    }
+    throw;
+  }
+}
+
 // Texts sort in Access's "General" order whatever the header names; a file
 // made for a language's own order is sorted differently by Access.
 constexpr unsigned kGeneralSortOrder = 1033;
@@ -71,10 +133,13 @@ ReaderResult LoadRecordSource(const ReaderRequest& request, const ReaderJobSteps
     // only in case) only occur in a damaged catalog.
     file.ThrowDamaged();
   }
-  const std::string sql =
-      UnlessUnreadable(unreadable, file, [&] { return StatementFor(request, catalog); });
-  const std::vector<TableLoad> reads = UnlessUnreadable(
-      unreadable, file, [&] { return TablesToLoad(PrepareQuery(db.get(), sql).reads, catalog); });
+  const std::string sql = UnlessUnreadable(unreadable, file, [&] {
+    return WithSourceKindHint(catalog, [&] { return StatementFor(request, catalog); });
+  });
+  const std::vector<TableLoad> reads = UnlessUnreadable(unreadable, file, [&] {
+    return WithSourceKindHint(
+        catalog, [&] { return TablesToLoad(PrepareQuery(db.get(), sql).reads, catalog); });
+  });
   if (steps.beforeTableReads) steps.beforeTableReads();
   WriteLoadedTables(std::move(tablesOutput), request.tablesPath, LoadTables(file, codePage, reads));
   return {sql, NotesOn(file)};

@@ -28,19 +28,52 @@ constexpr uint64_t kOutputFactor = 4;
 constexpr uint64_t kBaseOutput = 256 * kMegabyte;
 // A healthy file makes libmdb print a few lines at most.
 constexpr uint64_t kMostMessages = 4 * kMegabyte;
+// Bounds for the limits set in the environment: a year, and 1 TB.
+constexpr uint64_t kMostTimeoutMilliseconds = uint64_t{366} * 24 * 3600 * 1000;
+constexpr uint64_t kMostMegabytes = uint64_t{1} << 20;
 constexpr const char* kReaderName = "mdbtokvt-reader";
 const fs::path kBuildTree{MDBTOKVT_BUILD_TREE};
 
-std::optional<uint64_t> EnvironmentNumber(const char* name) {
+// The value of an environment variable; nothing when it is unset or empty.
+std::optional<std::string_view> EnvironmentValue(const char* name) {
   const char* text = std::getenv(name);
-  if (text == nullptr) return std::nullopt;
-  const std::string_view value(text);
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  return std::string_view(text);
+}
+
+[[noreturn]] void ThrowUnusableVariable(const char* name, std::string_view value,
+                                        const std::string& why) {
+  throw ConversionError(kErrInvalidArgument,
+                        "Invalid procedure call or argument: " + std::string(name) + "=\"" +
+                            std::string(value) + "\" is " + why + ".");
+}
+
+// A whole number of units above 0 and at most most (mostText in words),
+// from the environment.
+std::optional<uint64_t> EnvironmentNumber(const char* name, const char* units, uint64_t most,
+                                          const char* mostText) {
+  const auto value = EnvironmentValue(name);
+  if (!value) return std::nullopt;
   uint64_t number = 0;
-  const auto parsed = std::from_chars(value.data(), value.data() + value.size(), number);
-  if (parsed.ec != std::errc() || parsed.ptr != value.data() + value.size() || number == 0) {
-    return std::nullopt;
+  const auto parsed = std::from_chars(value->data(), value->data() + value->size(), number);
+  if (parsed.ec != std::errc() || parsed.ptr != value->data() + value->size() || number == 0 ||
+      number > most) {
+    ThrowUnusableVariable(
+        name, *value,
+        std::string("not a whole number of ") + units + " above 0 (at most " + mostText + ")");
   }
   return number;
+}
+
+// The reader reads its sandbox switch itself (only "0" turns the sandbox
+// off); a value that means neither on nor off is refused here, before the
+// reader starts, so a typo never leaves anyone guessing which it took.
+void CheckSandboxSwitch() {
+  const auto value = EnvironmentValue("MDBTOKVT_READER_SANDBOX");
+  if (value && *value != "0" && *value != "1") {
+    ThrowUnusableVariable("MDBTOKVT_READER_SANDBOX", *value,
+                          "neither 0 (the sandbox off) nor 1 (on, the default)");
+  }
 }
 
 // Lowers limit to this process's own limit of the resource; true if it did.
@@ -62,10 +95,12 @@ bool IsExecutableFile(const fs::path& path) {
 }  // namespace
 
 ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings) {
+  CheckSandboxSwitch();
   ReaderLimits limits{};
   if (settings.timeout) {
     limits.timeout = *settings.timeout;
-  } else if (const auto ms = EnvironmentNumber("MDBTOKVT_READER_TIMEOUT_MS")) {
+  } else if (const auto ms = EnvironmentNumber("MDBTOKVT_READER_TIMEOUT_MS", "milliseconds",
+                                               kMostTimeoutMilliseconds, "a year")) {
     limits.timeout = std::chrono::milliseconds(*ms);
   } else {
     const auto per100 = kTimeoutPer100Megabytes.count();
@@ -74,7 +109,8 @@ ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings) {
   }
   if (settings.memoryLimit) {
     limits.memoryLimit = *settings.memoryLimit;
-  } else if (const auto mb = EnvironmentNumber("MDBTOKVT_READER_MEMORY_MB")) {
+  } else if (const auto mb = EnvironmentNumber("MDBTOKVT_READER_MEMORY_MB", "megabytes",
+                                               kMostMegabytes, "1 TB")) {
     limits.memoryLimit = *mb * kMegabyte;
   } else {
     limits.memoryLimit = std::min(kBaseMemory + fileSize, kMostMemory);
@@ -88,9 +124,11 @@ ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings) {
 
 std::string FindReaderExecutable(const ReaderSettings& settings) {
   if (!settings.executable.empty()) return settings.executable;
-  if (const char* fromEnvironment = std::getenv("MDBTOKVT_READER");
-      fromEnvironment != nullptr && *fromEnvironment != '\0') {
-    return fromEnvironment;
+  if (const auto fromEnvironment = EnvironmentValue("MDBTOKVT_READER")) {
+    if (!IsExecutableFile(*fromEnvironment)) {
+      ThrowUnusableVariable("MDBTOKVT_READER", *fromEnvironment, "not an executable file");
+    }
+    return std::string(*fromEnvironment);
   }
   std::vector<fs::path> candidates;
   std::error_code error;

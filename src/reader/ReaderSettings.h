@@ -1,7 +1,9 @@
 // Where the reader process comes from and how long and how much memory it
 // may take. Every value has a default; the environment variables
 // MDBTOKVT_READER, MDBTOKVT_READER_TIMEOUT_MS and MDBTOKVT_READER_MEMORY_MB
-// override the defaults, and values set here override both.
+// override the defaults, and values set here override both. A variable set
+// to a value that cannot be used raises 5, naming it; an empty one counts
+// as unset.
 #pragma once
 
 #include <chrono>
@@ -36,7 +38,8 @@ struct ReaderLimits {
 // file of Access' largest size (2 GB) room to spare: 15 seconds plus 30 per
 // 100 MB, 2 GB of address space plus the file's size (at most 4 GB), output
 // files of up to four times the file's size plus 256 MB, and 4 MB of
-// printed messages; never more than this process may use itself.
+// printed messages; never more than this process may use itself. Also
+// checks MDBTOKVT_READER_SANDBOX, which the reader reads (0 or 1).
 ReaderLimits LimitsFor(uint64_t fileSize, const ReaderSettings& settings);
 
 // The reader executable: $MDBTOKVT_READER when set; else mdbtokvt-reader in

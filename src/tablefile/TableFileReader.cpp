@@ -17,8 +17,40 @@ constexpr size_t kHeader = 15;
 
 [[noreturn]] void Invalid(std::string_view fileName, const std::string& why) {
   throw ConversionError(kInvalidFileFormat,
-                        "Invalid file format: " + std::string(fileName) + " " + why);
+                        "Invalid file format: " + std::string(fileName) + ": " + why);
 }
+
+// 3447 as "3,447", the way the messages give sizes.
+std::string Grouped(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string Counted(int64_t n, const char* one, const char* many) {
+  return Grouped(static_cast<uint64_t>(n < 0 ? -n : n)).insert(0, n < 0 ? "-" : "") + " " +
+         (n == 1 ? one : many);
+}
+
+std::string Bytes(uint64_t n) { return Counted(static_cast<int64_t>(n), "byte", "bytes"); }
+
+// The size of one record of each kind; 0 for groups, whose size depends on
+// their member slots.
+size_t FixedRecordSize(TableKind kind) {
+  switch (kind) {
+    case TableKind::kService:
+      return 572;
+    case TableKind::kReceiver:
+      return 352;
+    case TableKind::kGroup:
+    case TableKind::kUnknown:
+      break;
+  }
+  return 0;
+}
+
+constexpr const char* kRecordSizes =
+    "572 for services, 352 for receivers, 48 + 33 per member slot for groups";
 
 int16_t Word(std::string_view b, size_t at) {
   return static_cast<int16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
@@ -29,8 +61,7 @@ std::string Text(std::string_view b, size_t at, size_t width, std::string_view f
   const std::string_view field = b.substr(at, width);
   const size_t nul = field.find('\0');
   if (nul == std::string_view::npos) {
-    Invalid(fileName,
-            "has a text field without its terminating NUL at offset " + std::to_string(at));
+    Invalid(fileName, "the text field at offset " + Grouped(at) + " has no terminating NUL");
   }
   return std::string(field.substr(0, nul));
 }
@@ -65,30 +96,48 @@ std::string_view TableKindName(TableKind kind) {
 
 TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) {
   TableFileContents t;
-  if (b.size() < kHeader) Invalid(fileName, "is shorter than a table file header");
-  if (std::memcmp(b.data(), "DB_VER\0", 7) != 0) Invalid(fileName, "does not begin with DB_VER");
+  if (b.size() < kHeader) {
+    Invalid(fileName, "the file holds " + Bytes(b.size()) + ", fewer than the " +
+                          std::to_string(kHeader) + " of a table file's header");
+  }
+  if (std::memcmp(b.data(), "DB_VER\0", 7) != 0) {
+    Invalid(fileName, "it does not begin with DB_VER, as a table file does");
+  }
   t.major = Word(b, 7);
   t.minor = Word(b, 9);
   t.patch = Word(b, 11);
   if (t.major != 9 || t.minor != 6 || t.patch != 0) {
-    Invalid(fileName, "has schema " + std::to_string(t.major) + "." + std::to_string(t.minor) +
-                          "." + std::to_string(t.patch) + ", not 9.6.0");
+    Invalid(fileName, "the header names schema " + std::to_string(t.major) + "." +
+                          std::to_string(t.minor) + "." + std::to_string(t.patch) + ", not 9.6.0");
   }
   t.recordCount = Word(b, 13);
-  if (t.recordCount < 0) Invalid(fileName, "has a negative record count");
+  const std::string headerSays = "the header says " + Counted(t.recordCount, "record", "records");
+  if (t.recordCount < 0) Invalid(fileName, headerSays);
   const size_t body = b.size() - kHeader;
   const TableKind named = KindFromName(fileName);
   if (t.recordCount == 0) {
-    if (body != 0) Invalid(fileName, "has bytes after a header that counts no records");
+    if (body != 0) {
+      Invalid(fileName, headerSays + ", but the file holds " + Bytes(b.size()) + " (" +
+                            std::to_string(kHeader) + " for the header alone)");
+    }
     t.kind = named;
     return t;
   }
-  if (body % static_cast<size_t>(t.recordCount) != 0) {
-    Invalid(fileName, "is " + std::to_string(b.size()) +
-                          " bytes long, which is no whole number of " +
-                          std::to_string(t.recordCount) + " records after the header");
+  const auto count = static_cast<size_t>(t.recordCount);
+  if (const size_t fixed = FixedRecordSize(named); fixed > 0 && body != count * fixed) {
+    Invalid(fileName, headerSays + " of " + Bytes(fixed) + " (" + Bytes(kHeader + count * fixed) +
+                          "), but the file holds " + Bytes(b.size()));
   }
-  t.recordSize = static_cast<int32_t>(body / static_cast<size_t>(t.recordCount));
+  if (body == 0) {
+    Invalid(fileName, headerSays + ", but the file holds only the " + std::to_string(kHeader) +
+                          "-byte header");
+  }
+  if (body % count != 0) {
+    Invalid(fileName, headerSays + ", but the " + Bytes(body) + " after the " +
+                          std::to_string(kHeader) + "-byte header do not divide into " +
+                          Counted(t.recordCount, "record", "records") + " of one size");
+  }
+  t.recordSize = static_cast<int32_t>(body / count);
   TableKind sized = TableKind::kUnknown;
   if (t.recordSize == 572) {
     sized = TableKind::kService;
@@ -98,13 +147,17 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
     sized = TableKind::kGroup;
     t.groupSlots = (t.recordSize - 48) / 33;
   }
+  const std::string eachSize = headerSays + " in " + Bytes(body) + ", " +
+                               Bytes(static_cast<uint64_t>(t.recordSize)) + " each";
   if (sized == TableKind::kUnknown) {
     Invalid(fileName,
-            "has records of " + std::to_string(t.recordSize) + " bytes, which fit no table file");
+            eachSize + ", which is the size of no table's records (" + kRecordSizes + ")");
   }
   if (named != TableKind::kUnknown && named != sized) {
-    Invalid(fileName, "has records of " + std::to_string(t.recordSize) + " bytes, not those of a " +
-                          std::string(TableKindName(named)) + " table");
+    // Only a group table's name leaves its record size open.
+    Invalid(fileName, eachSize + ": " + std::string(TableKindName(sized)) +
+                          " records, not the group records its name calls for (48 bytes + 33 per "
+                          "member slot)");
   }
   t.kind = sized;
   for (int32_t i = 0; i < t.recordCount; ++i) {
@@ -130,8 +183,8 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
         g.memberCount = Word(b, r + 34);
         if (g.memberCount < 0 || g.memberCount > t.groupSlots) {
           Invalid(fileName, "record " + std::to_string(i + 1) + " counts " +
-                                std::to_string(g.memberCount) + " members in " +
-                                std::to_string(t.groupSlots) + " slots");
+                                Counted(g.memberCount, "member", "members") + " in " +
+                                Counted(t.groupSlots, "slot", "slots"));
         }
         for (int m = 0; m < g.memberCount; ++m) {
           g.members.push_back(Text(b, r + 36 + 33 * static_cast<size_t>(m), 33, fileName));
@@ -148,8 +201,16 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
 
 TableFileContents ReadTableFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::stat(path.c_str(), &st) != 0) {
     throw ConversionError(kErrFileNotFound, "File not found: " + path);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    throw ConversionError(kErrPathFileAccess,
+                          "Path/File access error: " + path + " is a folder, not a table file");
+  }
+  if (!S_ISREG(st.st_mode)) {
+    throw ConversionError(kErrPathFileAccess,
+                          "Path/File access error: " + path + " is not a regular file");
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);

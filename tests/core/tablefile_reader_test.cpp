@@ -15,6 +15,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string MessageOf(std::string_view bytes, std::string_view name) {
+  try {
+    ParseTableFile(bytes, name);
+  } catch (const ConversionError& e) {
+    return e.what();
+  }
+  return "";
+}
+
 int ErrorOf(std::string_view bytes, std::string_view name) {
   try {
     ParseTableFile(bytes, name);
@@ -89,6 +98,56 @@ TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
   tooMany[15 + 34] = 33;  // member count above the slots
   EXPECT_EQ(ErrorOf(tooMany, "GROUPTAB.KVT"), 321);
   EXPECT_EQ(ErrorOf(std::string(100, '\0'), "x"), 321);
+}
+
+// What a damaged file's message says: what the header claims and what the
+// length allows, in plain words and with sizes grouped by thousands.
+TEST(TableFileReader, SaysWhatTheHeaderClaimsAndWhatTheLengthAllows) {
+  const FatalReporter none;
+  std::string services;
+  for (int i = 0; i < 6; ++i) {
+    services +=
+        Table([&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1)
+            .substr(15);
+  }
+  std::string header = Table([](TableFile&) {}, 6);
+  EXPECT_EQ(MessageOf(header + services + std::string(984, 'x'), "out/TERMTAB.KVT"),
+            "Invalid file format: out/TERMTAB.KVT: the header says 6 records of 572 bytes "
+            "(3,447 bytes), but the file holds 4,431 bytes");
+  // A header alone that counts records: no record size can be made up.
+  EXPECT_EQ(MessageOf(header, "copy.kvt"),
+            "Invalid file format: copy.kvt: the header says 6 records, but the file holds only "
+            "the 15-byte header");
+  EXPECT_EQ(MessageOf(header + services + "x", "copy.kvt"),
+            "Invalid file format: copy.kvt: the header says 6 records, but the 3,433 bytes after "
+            "the 15-byte header do not divide into 6 records of one size");
+  EXPECT_NE(MessageOf(header + std::string(600, '\0'), "copy.kvt")
+                .find("6 records in 600 bytes, 100 bytes each, which is the size of no table's"),
+            std::string::npos);
+  EXPECT_NE(MessageOf(header + services, "GROUPTAB.KVT")
+                .find("572 bytes each: service records, not the group records"),
+            std::string::npos);
+  const std::string one = Table([](TableFile&) {}, 1);
+  EXPECT_EQ(MessageOf(one, "USERTAB.KVT"),
+            "Invalid file format: USERTAB.KVT: the header says 1 record of 352 bytes (367 bytes), "
+            "but the file holds 15 bytes");
+  EXPECT_EQ(MessageOf(Table([](TableFile&) {}, 0) + "ab", "USERTAB.KVT"),
+            "Invalid file format: USERTAB.KVT: the header says 0 records, but the file holds 17 "
+            "bytes (15 for the header alone)");
+  EXPECT_EQ(MessageOf("DB_VER", "USERTAB.KVT"),
+            "Invalid file format: USERTAB.KVT: the file holds 6 bytes, fewer than the 15 of a "
+            "table file's header");
+}
+
+TEST(TableFileReader, AFolderIsNoTableFile) {
+  test::TempFolder dir;
+  try {
+    ReadTableFile(dir.str());
+    FAIL() << "a folder was read";
+  } catch (const ConversionError& e) {
+    EXPECT_EQ(e.number(), kErrPathFileAccess);
+    EXPECT_NE(std::string(e.what()).find(" is a folder, not a table file"), std::string::npos);
+  }
 }
 
 TEST(VerifyOutput, FindsDanglingNamesAndDuplicates) {

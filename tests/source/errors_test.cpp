@@ -138,6 +138,40 @@ TEST_F(SourceErrors, MissingTableIsNamedAsSpelled) {
   EXPECT_NE(inSql.second.find("'PAGERCOMPANY'"), std::string::npos) << inSql.second;
 }
 
+// A table of one kind missing from a file that holds the other kind's four
+// tables: the error keeps its number and text and says in one more sentence
+// which kind the file looks like. The record sources are the conversion's.
+TEST_F(SourceErrors, MissingTableOfTheOtherKindSaysWhichKindTheFileLooksLike) {
+  const std::string missing = "The database engine cannot find the input table or query '";
+  const auto bookAsPagerDatabase = OpenError(Fixture("sample.abk"), "PagerCompany");
+  EXPECT_EQ(bookAsPagerDatabase.first, 3078);
+  EXPECT_EQ(bookAsPagerDatabase.second,
+            missing +
+                "PagerCompany'. Make sure it exists and that its name is spelled correctly. "
+                "The file looks like an address book (it holds Contacts, PostOffices, GROUPS "
+                "and GROUPUSER), but the source kind comes from the file name, and only a "
+                "name ending in \"abk\" is read as an address book.");
+  const auto pagerDatabaseAsBook = OpenError(Fixture("sample.mdb"), "PostOffices");
+  EXPECT_EQ(pagerDatabaseAsBook.first, 3078);
+  EXPECT_NE(pagerDatabaseAsBook.second.find("'PostOffices'. Make sure it exists and that its name "
+                                            "is spelled correctly. The file looks like a pager "
+                                            "database (it holds USERS, PAGERCOMPANY, GROUPS and "
+                                            "GROUPUSER)"),
+            std::string::npos)
+      << pagerDatabaseAsBook.second;
+  // In a join, with the table named in another case.
+  const auto inSql = OpenError(Fixture("sample.abk"),
+                               "SELECT USERNAME FROM users, PAGERCOMPANY WHERE "
+                               "users.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE");
+  EXPECT_NE(inSql.second.find("The file looks like an address book"), std::string::npos)
+      << inSql.second;
+  // A name of neither kind, or a file holding neither kind whole: no hint.
+  EXPECT_EQ(OpenError(Fixture("sample.abk"), "NoSuchTable").second,
+            missing + "NoSuchTable'. Make sure it exists and that its name is spelled correctly.");
+  EXPECT_EQ(OpenError(Fixture("missing-table.mdb"), "Contacts").second.find("looks like"),
+            std::string::npos);
+}
+
 TEST_F(SourceErrors, MissingColumnInStatement) {
   EXPECT_EQ(OpenError(Fixture("sample.mdb"), "SELECT pgname, pgNoSuchColumn FROM PagerCompany"),
             std::make_pair(3061, std::string("Too few parameters. Expected 1.")));

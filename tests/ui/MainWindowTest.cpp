@@ -19,6 +19,7 @@
 #include "common/Error.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
+#include "source/DataSource.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsStore.h"
 
@@ -324,6 +325,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(h.messages.log.size(), 2);
     QVERIFY(h.messages.log.back().startsWith("Information | Note | Conversion complete."));
     QCOMPARE(h.OutputFiles(), kTableFiles);
+  }
+
+  // With the real data source: an address book whose name does not end in
+  // "abk" is read as a pager database, and the window's message says which
+  // kind the file looks like.
+  void wrongKindOfSourceSaysWhichKindTheFileLooksLike() {
+    Harness h;
+    h.window = std::make_unique<MainWindow>(
+        MainWindowServices{h.messages, h.files, *h.settings, &h.folders}, CreateAccessDataSource());
+    const QString book = h.dir.filePath(QStringLiteral("book"));
+    QVERIFY(QFile::copy(QStringLiteral(MDBTOKVT_TEST_DATA "/fixtures/sample.abk"), book));
+    h.mdbFilename().setText(book);
+    h.kvtPath().setText(h.MakeFolder(QStringLiteral("out")));
+    h.Click("DoConversion");
+    QCOMPARE(h.messages.log.size(), 1);
+    const QString& message = h.messages.log.front();
+    QVERIFY2(
+        message.startsWith("Critical | Error | Error 3078: The database engine cannot find the "
+                           "input table or query 'PagerCompany'."),
+        qPrintable(message));
+    QVERIFY2(message.contains("The file looks like an address book (it holds Contacts, "
+                              "PostOffices, GROUPS and GROUPUSER), but the source kind comes from "
+                              "the file name"),
+             qPrintable(message));
+    QVERIFY(h.OutputFiles().isEmpty());
   }
 
   void fatalErrorShowsWarningWithoutWaitCursor() {
