@@ -22,11 +22,17 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 class SqliteRecordset final : public Recordset {
  public:
   // Returns once the first row is read. Raises 3000 when the statement fails.
   // sortKeyColumn: a text column whose values' sort keys are kept, or -1.
-  SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1);
+  // stop, when given (it must outlive the recordset): a stop requested
+  // before a move, or one that interrupted the statement
+  // (InterruptOnStop, SqliteDatabase.h), raises 18.
+  SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1,
+                  const StopRequest* stop = nullptr);
   // Stops the reading thread, interrupting the statement if need be.
   ~SqliteRecordset() override;
   SqliteRecordset(const SqliteRecordset&) = delete;
@@ -73,6 +79,7 @@ class SqliteRecordset final : public Recordset {
   std::vector<std::string> names_;
   std::vector<bool> booleanColumns_;
   int sortKeyColumn_;
+  const StopRequest* stopRequest_;
   SortOrder sortKeyOrder_ = SortOrder::kGeneralLegacy;
 
   // Touched by the walking thread only.
