@@ -122,7 +122,7 @@ class FakeReader : public testing::Test {
 
 // A reader that loaded no tables: an empty tables file and the statement.
 constexpr const char* kGoodReply =
-    "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' > \"$2\"; "
+    "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' >&5; "
     "printf 'OK 0\\nSELECT 1 AS one' >&3";
 
 TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
@@ -153,7 +153,7 @@ TEST_F(FakeReader, CrashesAreDamage) {
             Damaged("the reader crashed: Segmentation fault"));
   EXPECT_EQ(Open(Script("kill -ABRT $$")).description, Damaged("the reader crashed: Aborted"));
   // Killed from outside (the kernel's OOM killer) after filling its file.
-  EXPECT_EQ(Open(Script("head -c 100000 /dev/zero > \"$2\"; kill -KILL $$")).description,
+  EXPECT_EQ(Open(Script("head -c 100000 /dev/zero >&5; kill -KILL $$")).description,
             Damaged("the reader was stopped"));
   // GLib ends a process that cannot get memory with a trap.
   ReaderSettings trap =
