@@ -34,7 +34,9 @@ constexpr std::string_view kUsage =
     "dump     Prints every record of a table file.\n"
     "verify   Checks that the three table files of OUTDIR fit together.\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 failure, 2 wrong usage, 128+N stopped by signal N\n"
+    "(SIGINT, SIGTERM, SIGHUP or SIGQUIT stop a conversion and leave OUTDIR as it\n"
+    "was, unless the table files were being replaced already).\n";
 
 }  // namespace
 
@@ -99,7 +101,8 @@ bool ParseArguments(const Arguments& args, const std::vector<std::string>& known
   return true;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   StopRequest& stop) {
   if (args.empty()) return UsageError(err, "no command given");
   const std::string& command = args[0];
   const Arguments rest(args.begin() + 1, args.end());
@@ -111,7 +114,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     out << "mdbtokvt-cli " << MDBTOKVT_VERSION << "\n";
     return 0;
   }
-  if (command == "convert") return ConvertCommand(rest, out, err);
+  if (command == "convert") return ConvertCommand(rest, out, err, stop);
   if (command == "dump") return DumpCommand(rest, out, err);
   if (command == "verify") return VerifyCommand(rest, out, err);
   return UsageError(err, "unknown command " + Quoted(command));

@@ -7,6 +7,8 @@
 #include "cli/ReportJson.h"
 #include "cli/TextOutput.h"
 #include "common/Error.h"
+#include "common/StopOnSignals.h"
+#include "common/StopRequest.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
@@ -29,9 +31,14 @@ std::optional<int16_t> ParseEdition(const std::string& text) {
   return std::nullopt;
 }
 
+int ReportStop(std::ostream& err, const StopRequest& stop, StopMoment moment) {
+  err << StopNote(stop.signalNumber(), moment) << std::endl;
+  return kExitSignalBase + stop.signalNumber();
+}
+
 }  // namespace
 
-int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, StopRequest& stop) {
   ParsedArguments parsed;
   std::string error;
   if (!ParseArguments(args, {"--edition", "--codepage", "--report"}, parsed, error)) {
@@ -59,16 +66,23 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return kExitFailure;
   }
 
+  // From here on a stop signal ends the conversion on its normal path, which
+  // removes what it staged and ends the reader.
+  const StopOnSignals stopOnSignals(stop);
   ConversionContext context;
+  context.stop = &stop;
   context.addressBookSource = IsAddressBookName(source);
   context.editionRow = editionRow;
   context.reportFatal = [&err](std::string_view title, std::string_view text) {
     err << title << ": " << text << std::endl;
   };
+  bool committed = false;
   try {
     const Utf8Converter toUtf8(codePage);
-    auto dataSource = CreateAccessDataSource(codePage);
+    auto dataSource = CreateAccessDataSource(codePage, ReaderSettings{}, &stop);
     const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir);
+    committed = true;
+    if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
     out << "TERMTAB.KVT: " << counts.services << " records\n";
     out << "USERTAB.KVT: " << counts.receivers << " records\n";
     out << "GROUPTAB.KVT: " << counts.groups << " records\n";
@@ -86,8 +100,15 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     }
     out << CompletionNote(editionRow) << "\n";
   } catch (...) {
+    // Whatever failed once a stop was requested failed because of it (or
+    // no longer matters); a failed commit has put the old files back.
+    if (stop.requested()) {
+      return ReportStop(err, stop,
+                        committed ? StopMoment::kAfterCommit : StopMoment::kBeforeCommit);
+    }
     return ReportError(err);
   }
+  if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
   return 0;
 }
 

@@ -51,7 +51,10 @@ struct ConversionCounts {
 
 // A whole conversion into outputFolder: the three runs in order, then the
 // three files replace the old ones together. On any error nothing in the
-// folder changes. The context's source kind must be set by the caller.
+// folder changes. The context's source kind must be set by the caller. A
+// stop requested of context.stop raises 18 at the next point where the run
+// looks (each table's start and rows, the reader, SQLite, every row) up to
+// the commit; a stop that comes once the commit has begun lets it finish.
 ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
                                  std::string_view databasePath, std::string_view outputFolder,
                                  OutputFolder::StreamFactory factory = CreateFileStream);

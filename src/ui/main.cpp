@@ -8,8 +8,11 @@
 #include <QIcon>
 #include <QStringList>
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
+#include "common/StopOnSignals.h"
+#include "common/StopRequest.h"
 #include "source/DataSource.h"
 #include "ui/DirBrowser.h"
 #include "ui/FileChooser.h"
@@ -28,11 +31,22 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("MDBtoKVT"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("mdbtokvt")));
 
+  // The stop signals end the program on its normal path: a conversion under
+  // way removes what it staged and ends its reader first.
+  mdbtokvt::StopRequest stop;
+  const mdbtokvt::StopOnSignals stopOnSignals(stop);
+
   using namespace mdbtokvt::ui;
   MessageBoxSink messages;
   FileDialogChooser files;
   QSettingsStore settings;
-  MainWindow window({messages, files, settings}, mdbtokvt::CreateAccessDataSource());
+  MainWindow window({messages, files, settings, nullptr, &stop},
+                    mdbtokvt::CreateAccessDataSource(mdbtokvt::kDefaultCodePage, {}, &stop));
+  QObject::connect(&window, &MainWindow::StoppedBySignal, &app,
+                   [](int exitStatus, const QString& message) {
+                     std::fprintf(stderr, "MDBtoKVT: %s\n", message.toLocal8Bit().constData());
+                     QCoreApplication::exit(exitStatus);
+                   });
 
   const QStringList args = QCoreApplication::arguments();
   const auto optionValue = [&args](const QString& option) {
