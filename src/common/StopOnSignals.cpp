@@ -35,7 +35,8 @@ StopOnSignals::StopOnSignals(StopRequest& stop) {
   for (size_t i = 0; i < kStopSignals.size(); ++i) {
     struct sigaction& previous = previous_[i];
     if (::sigaction(kStopSignals[i], nullptr, &previous) != 0) continue;
-    if (!(previous.sa_flags & SA_SIGINFO) && previous.sa_handler == SIG_IGN) continue;
+    const bool ignored = !(previous.sa_flags & SA_SIGINFO) && previous.sa_handler == SIG_IGN;
+    if (ignored && kStopSignals[i] == SIGHUP) continue;
     installed_[i] = ::sigaction(kStopSignals[i], &action, nullptr) == 0;
   }
 }

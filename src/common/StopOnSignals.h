@@ -1,9 +1,11 @@
 // What the front ends do with the signals that ask a program to end: while a
 // StopOnSignals lives, SIGINT, SIGTERM, SIGHUP and SIGQUIT request a stop
 // of its StopRequest (StopRequest.h) instead of ending the process, so the
-// conversion ends on its normal path and removes what it made. A signal the
-// process inherited as ignored (nohup, a background job) stays ignored.
-// One at a time per process; the core never installs one.
+// conversion ends on its normal path and removes what it made. SIGHUP
+// inherited as ignored (nohup) stays ignored; the others are caught even
+// then (a shell starts background jobs with SIGINT and SIGQUIT ignored, yet
+// a kill -INT sent to one is meant). One at a time per process; the core
+// never installs one.
 #pragma once
 
 #include <signal.h>
