@@ -136,7 +136,8 @@ TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
 
 TEST_F(FakeReader, StopEndsTheReaderAndItsHelpersAtOnce) {
   StopRequest stop;
-  // Requested once the reader runs, with a helper of its own.
+  // Requested once the reader runs, with a helper of its own (its pid file
+  // appears whole).
   std::thread requester([&] {
     const auto deadline = Clock::now() + 60s;
     while (!fs::exists(pidFile_) && Clock::now() < deadline) std::this_thread::sleep_for(2ms);
@@ -144,8 +145,10 @@ TEST_F(FakeReader, StopEndsTheReaderAndItsHelpersAtOnce) {
   });
   // Only the stop can end it before the time limit, which the test's own
   // outlasts.
-  const Outcome stopped =
-      Open(Script("sleep 600 & echo $! > " + pidFile_ + "; exec sleep 600", 3600000ms), &stop);
+  const Outcome stopped = Open(Script("sleep 600 & echo $! > " + pidFile_ + ".new; mv " + pidFile_ +
+                                          ".new " + pidFile_ + "; exec sleep 600",
+                                      3600000ms),
+                               &stop);
   requester.join();
   EXPECT_EQ(stopped.number, kErrUserInterrupt) << stopped.description;
   EXPECT_FALSE(StillRunning(pidFile_));
