@@ -1,4 +1,5 @@
 // mdbtokvt-cli convert: what the window's Convert does, without a window.
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -32,6 +33,9 @@ std::optional<int16_t> ParseEdition(const std::string& text) {
 }
 
 int ReportStop(std::ostream& err, const StopRequest& stop, StopMoment moment) {
+  // Whoever read stderr may be gone with the terminal that sent SIGHUP; the
+  // exit status still has to tell the stop.
+  std::signal(SIGPIPE, SIG_IGN);
   err << StopNote(stop.signalNumber(), moment) << std::endl;
   return kExitSignalBase + stop.signalNumber();
 }

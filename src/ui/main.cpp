@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
                     mdbtokvt::CreateAccessDataSource(mdbtokvt::kDefaultCodePage, {}, &stop));
   QObject::connect(&window, &MainWindow::StoppedBySignal, &app,
                    [](int exitStatus, const QString& message) {
+                     // stderr may lead nowhere any more; the status still counts.
+                     std::signal(SIGPIPE, SIG_IGN);
                      std::fprintf(stderr, "MDBtoKVT: %s\n", message.toLocal8Bit().constData());
                      QCoreApplication::exit(exitStatus);
                    });
