@@ -147,12 +147,8 @@ std::optional<CodePageChoice> ChooseCodePage(const ParsedArguments& parsed,
   return choice;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  return RunCommandLine(args, out, err, {});
-}
-
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   const FileStepHook& steps) {
+                   StopRequest& stop, const FileStepHook& steps) {
   if (args.empty()) return UsageError(err, "", "no command given");
   const std::string& command = args[0];
   const Arguments rest(args.begin() + 1, args.end());
@@ -174,11 +170,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
       return 0;
     }
     if (rest[0] == "convert" || rest[0] == "dump" || rest[0] == "verify") {
-      return RunCommandLine({rest[0], "--help"}, out, err, steps);
+      return RunCommandLine({rest[0], "--help"}, out, err, stop, steps);
     }
     return UsageError(err, "", "help: unknown command " + Typed(rest[0]));
   }
-  if (command == "convert") return ConvertCommand(rest, out, err, steps);
+  if (command == "convert") return ConvertCommand(rest, out, err, stop, steps);
   if (command == "dump") return DumpCommand(rest, out, err);
   if (command == "verify") return VerifyCommand(rest, out, err, steps);
   if (command.size() > 1 && command[0] == '-') {

@@ -9,12 +9,15 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 // Runs the command line; returns the process exit status (0 success,
-// 1 failure of the command, 2 wrong usage).
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-// The same, telling steps of every file-system step in an output folder (for
-// a test build that stops the process at one of them).
+// 1 failure of the command, 2 wrong usage, 128 + the signal's number when a
+// signal stopped a conversion). While convert runs, the stop signals
+// (StopOnSignals.h) request a stop of stop. steps is told of every
+// file-system step in an output folder (for a test build that ends the
+// process at one of them).
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   const FileStepHook& steps);
+                   StopRequest& stop, const FileStepHook& steps = {});
 
 }  // namespace mdbtokvt

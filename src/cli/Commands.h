@@ -1,5 +1,6 @@
 // The commands of mdbtokvt-cli. Each takes the arguments after its name and
-// returns the exit status (0 success, 1 failure, 2 wrong usage).
+// returns the exit status (0 success, 1 failure, 2 wrong usage, and for
+// convert 128 + the number of the signal that stopped it).
 #pragma once
 
 #include <initializer_list>
@@ -14,14 +15,19 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// Added to the number of the signal that stopped a conversion.
+inline constexpr int kExitSignalBase = 128;
 
 using Arguments = std::vector<std::string>;
 
-// steps: told of every file-system step in the output folder (test builds
+// The stop signals request a stop of stop while the conversion runs; steps
+// is told of every file-system step in the output folder (test builds
 // listen; the program does not).
-int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, StopRequest& stop,
                    const FileStepHook& steps);
 int DumpCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int VerifyCommand(const Arguments& args, std::ostream& out, std::ostream& err,

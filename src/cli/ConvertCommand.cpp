@@ -1,4 +1,5 @@
 // mdbtokvt-cli convert: what the window's Convert does, without a window.
+#include <csignal>
 #include <iostream>
 #include <optional>
 
@@ -7,6 +8,8 @@
 #include "cli/TextOutput.h"
 #include "cli/UsageText.h"
 #include "common/Error.h"
+#include "common/StopOnSignals.h"
+#include "common/StopRequest.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
@@ -29,9 +32,17 @@ std::optional<int16_t> ParseEdition(const std::string& text) {
   return std::nullopt;
 }
 
+int ReportStop(std::ostream& err, const StopRequest& stop, StopMoment moment) {
+  // Whoever read stderr may be gone with the terminal that sent SIGHUP; the
+  // exit status still has to tell the stop.
+  std::signal(SIGPIPE, SIG_IGN);
+  err << StopNote(stop.signalNumber(), moment) << std::endl;
+  return kExitSignalBase + stop.signalNumber();
+}
+
 }  // namespace
 
-int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, StopRequest& stop,
                    const FileStepHook& steps) {
   ParsedArguments parsed;
   if (const auto end = ParseCommandArguments(kConvertSyntax, args, parsed, out, err)) return *end;
@@ -60,7 +71,11 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     return kExitFailure;
   }
 
+  // From here on a stop signal ends the conversion on its normal path, which
+  // removes what it staged and ends the reader.
+  const StopOnSignals stopOnSignals(stop);
   ConversionContext context;
+  context.stop = &stop;
   context.addressBookSource = IsAddressBookName(source);
   context.editionRow = editionRow;
   context.codePage = codePage->Description();
@@ -68,9 +83,10 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
   context.reportFatal = [&err](std::string_view title, std::string_view text) {
     err << title << ": " << text << std::endl;
   };
+  bool committed = false;
   try {
     const Utf8Converter toUtf8(codePage->iconvName);
-    auto dataSource = CreateAccessDataSource(codePage->iconvName);
+    auto dataSource = CreateAccessDataSource(codePage->iconvName, ReaderSettings{}, &stop);
     ConversionOptions options;
     options.steps = steps;
     if (reportPath) {
@@ -82,6 +98,8 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
       };
     }
     const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir, options);
+    committed = true;
+    if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
     out << CodePageLine(context.report) << "\n";
     out << "TERMTAB.KVT: " << Counted(counts.services, "record", "records") << "\n";
     out << "USERTAB.KVT: " << Counted(counts.receivers, "record", "records") << "\n";
@@ -93,8 +111,15 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err,
     for (const std::string& note : context.report.outputNotes) out << note << "\n";
     out << CompletionNote(editionRow) << "\n";
   } catch (...) {
+    // Whatever failed once a stop was requested failed because of it (or
+    // no longer matters); a failed commit has put the old files back.
+    if (stop.requested()) {
+      return ReportStop(err, stop,
+                        committed ? StopMoment::kAfterCommit : StopMoment::kBeforeCommit);
+    }
     return ReportError(err);
   }
+  if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
   return 0;
 }
 

@@ -21,7 +21,9 @@ const std::string_view kProgramUsage =
     "per group), vireo or 1, sentel or 2, quorra or 3 (500 members per group; these\n"
     "three give the same files). Keywords may be written in any case.\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 failure, 2 wrong usage, 128+N stopped by signal N\n"
+    "(SIGINT, SIGTERM, SIGHUP or SIGQUIT stop a conversion and leave OUTDIR as it\n"
+    "was, unless the table files were being replaced already).\n";
 
 const std::string_view kConvertUsage =
     "Usage: mdbtokvt-cli convert SOURCE OUTDIR [--edition EDITION] [--codepage NAME]\n"
@@ -40,7 +42,9 @@ const std::string_view kConvertUsage =
     "  --report FILE      also write what the conversion changed, as JSON\n"
     "  -h, --help         print this help and exit\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 failure, 2 wrong usage, 128+N stopped by signal N\n"
+    "(SIGINT, SIGTERM, SIGHUP or SIGQUIT stop a conversion and leave OUTDIR as it\n"
+    "was, unless the table files were being replaced already).\n";
 
 const std::string_view kDumpUsage =
     "Usage: mdbtokvt-cli dump FILE.KVT [--format text|csv|json] [--codepage NAME]\n"

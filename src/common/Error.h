@@ -13,6 +13,7 @@ enum ErrorNumber : int {
   kErrOverflow = 6,               // "Overflow"
   kErrOutOfMemory = 7,            // "Out of memory"
   kErrTypeMismatch = 13,          // "Type mismatch"
+  kErrUserInterrupt = 18,         // "User interrupt occurred" (StopRequest.h)
   kErrFileNotFound = 53,          // "File not found"
   kErrDiskFull = 61,              // "Disk full"
   kErrPermissionDenied = 70,      // "Permission denied"

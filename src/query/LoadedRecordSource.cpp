@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "query/LoadedTableModule.h"
 #include "query/LoadedTables.h"
 #include "query/MergedRecordset.h"
@@ -41,8 +42,10 @@ struct PreparedPart {
 };
 
 PreparedPart Prepare(const SharedLoadedTables& tables, const std::optional<OrderedColumn>& ordered,
-                     const std::vector<uint32_t>* rows, std::string_view sql) {
+                     const std::vector<uint32_t>* rows, std::string_view sql,
+                     const StopRequest* stop) {
   SqliteDb db = OpenSqlite(":memory:");
+  if (stop != nullptr) InterruptOnStop(db.get(), *stop);
   // A statement that must sort its whole result has SQLite sort the
   // pieces in helper threads while the query runs.
   ExecuteSql(db.get(), "PRAGMA threads=" + std::to_string(SorterThreads()));
@@ -74,10 +77,11 @@ int ResultColumnOf(sqlite3_stmt* statement, const LoadedTable& table, size_t col
 // sortKeyColumn: a result column whose sort keys (in order) the recordset
 // keeps. SQLite's declared type of a result column leaves out the collation,
 // so the order comes from the loaded column.
-std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1,
+std::unique_ptr<SqliteRecordset> Open(PreparedPart part, const StopRequest* stop,
+                                      int sortKeyColumn = -1,
                                       SortOrder order = SortOrder::kGeneralLegacy) {
   return std::make_unique<SqliteRecordset>(std::move(part.db), std::move(part.query.statement),
-                                           sortKeyColumn, order);
+                                           sortKeyColumn, order, stop);
 }
 
 // Runs a plain join sorted by a column of many values on two connections,
@@ -86,39 +90,47 @@ std::unique_ptr<SqliteRecordset> Open(PreparedPart part, int sortKeyColumn = -1,
 // such a statement.
 std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
                                        const OrderedColumn& ordered, const StatementPlan& plan,
-                                       std::string_view sql) {
+                                       std::string_view sql, const StopRequest* stop) {
   const LoadedTable& table = (*tables)[ordered.table];
   if (SorterThreads() == 0 || !IsPlainOrderedJoin(plan, table.name)) return nullptr;
   const std::vector<std::vector<uint32_t>> rows =
       SplitByLeadingValue(table, ordered.column, kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;
   std::vector<PreparedPart> prepared;
-  for (const auto& partRows : rows) prepared.push_back(Prepare(tables, ordered, &partRows, sql));
+  for (const auto& partRows : rows) {
+    prepared.push_back(Prepare(tables, ordered, &partRows, sql, stop));
+  }
   const int key = ResultColumnOf(prepared.front().query.statement.get(), table, ordered.column);
   if (key < 0) return nullptr;
   std::vector<std::unique_ptr<SqliteRecordset>> parts;
   const SortOrder order = SortOrderOfColumnType(table.columns[ordered.column].declaredType());
-  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part), key, order));
+  for (PreparedPart& part : prepared) parts.push_back(Open(std::move(part), stop, key, order));
   return std::make_unique<MergedRecordset>(std::move(parts));
 }
 
 }  // namespace
 
-std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
-                                                  std::string_view sql) {
+std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::string_view sql,
+                                                  const StopRequest* stop) {
   try {
-    LoadedTables loaded = ReadLoadedTables(tablesPath);
     const StatementPlan plan = PlanStatement(sql);
     const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(plan, loaded);
     const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
     if (ordered) {
-      if (auto inParts = OpenInParts(tables, *ordered, plan, sql)) return inParts;
+      if (auto inParts = OpenInParts(tables, *ordered, plan, sql, stop)) return inParts;
     }
-    return Open(Prepare(tables, ordered, nullptr, sql));
+    return Open(Prepare(tables, ordered, nullptr, sql, stop), stop);
   } catch (const SqliteError& e) {
+    // Interrupted for a stop: the stop's error, not the engine's.
+    ThrowIfStopRequested(stop);
     throw ConversionError(
         kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
   }
+}
+
+std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
+                                                  std::string_view sql) {
+  return OpenLoadedRecordSource(ReadLoadedTables(tablesPath), sql);
 }
 
 }  // namespace mdbtokvt

@@ -20,16 +20,25 @@
 #include <string>
 #include <string_view>
 
+#include "query/LoadedTables.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {
 
-// Reads tablesPath and runs sql (the statement RunReaderJob returned) on its
-// tables. The recordset holds the tables, so the file may be unlinked as
-// soon as this returns. The plan comes from sql's text and the tables
-// (StatementPlan.h): a plain join sorted by a text column of many values
-// runs on two connections at once, merged on that column. Raises 3000 when the file is not one the
-// reader wrote or SQLite cannot run the statement.
+class StopRequest;
+
+// Runs sql (the statement RunReaderJob returned) on the tables the reader
+// loaded. The plan comes from sql's text and the tables (StatementPlan.h): a
+// plain join sorted by a text column of many values runs on two connections
+// at once, merged on that column. Raises 3000 when SQLite cannot run the
+// statement. stop, when given (it must outlive the recordset): a stop
+// requested while the statement runs or the recordset is walked raises 18.
+std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables tables, std::string_view sql,
+                                                  const StopRequest* stop = nullptr);
+
+// The same on the tables of the file tablesPath; the recordset holds the
+// tables, so the file may be unlinked as soon as this returns. Raises 3000
+// also when the file is not one the reader wrote.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
                                                   std::string_view sql);
 

@@ -1,10 +1,16 @@
 #include "query/LoadedTables.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <istream>
 #include <memory>
+#include <streambuf>
 
 #include "common/Error.h"
 #include "query/CollatedText.h"
@@ -20,6 +26,53 @@ constexpr size_t kLengthBytes = sizeof(uint32_t);
   throw ConversionError(kErrSyntax, "The database engine cannot read the loaded tables in '" +
                                         path + "' (" + std::string(what) + ").");
 }
+
+// Reads a descriptor from its start with pread, leaving its offset alone;
+// large reads go straight into the caller's memory.
+class DescriptorReadBuffer final : public std::streambuf {
+ public:
+  explicit DescriptorReadBuffer(int fd) : fd_(fd) {}
+
+ protected:
+  int_type underflow() override {
+    const ssize_t n = ReadAt(buffer_, sizeof buffer_);
+    if (n <= 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + n);
+    return traits_type::to_int_type(buffer_[0]);
+  }
+
+  std::streamsize xsgetn(char* into, std::streamsize count) override {
+    std::streamsize done = 0;
+    while (done < count) {
+      if (gptr() < egptr()) {
+        const auto take = std::min<std::streamsize>(egptr() - gptr(), count - done);
+        std::memcpy(into + done, gptr(), static_cast<size_t>(take));
+        gbump(static_cast<int>(take));
+        done += take;
+      } else if (count - done >= static_cast<std::streamsize>(sizeof buffer_)) {
+        const ssize_t n = ReadAt(into + done, static_cast<size_t>(count - done));
+        if (n <= 0) break;
+        done += n;
+      } else if (traits_type::eq_int_type(underflow(), traits_type::eof())) {
+        break;
+      }
+    }
+    return done;
+  }
+
+ private:
+  ssize_t ReadAt(char* into, size_t size) {
+    ssize_t n;
+    while ((n = ::pread(fd_, into, size, offset_)) < 0 && errno == EINTR) {
+    }
+    if (n > 0) offset_ += n;
+    return n;
+  }
+
+  int fd_;
+  off_t offset_ = 0;
+  char buffer_[1 << 16];
+};
 
 }  // namespace
 
@@ -151,6 +204,15 @@ class LoadedTablesFile {
     return file.ReadAll();
   }
 
+  static LoadedTables Read(int fd, const std::string& name) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) ThrowNotLoadedTables(name, "it cannot be read");
+    DescriptorReadBuffer buffer(fd);
+    std::istream in(&buffer);
+    LoadedTablesFile file(name, in, static_cast<uint64_t>(st.st_size));
+    return file.ReadAll();
+  }
+
  private:
   LoadedTablesFile(const std::string& path, std::istream& in, uint64_t size)
       : path_(path), in_(in), rest_(size) {}
@@ -253,6 +315,16 @@ LoadedTablesOutput OpenLoadedTablesOutput(const std::string& path) {
   return out;
 }
 
+LoadedTablesOutput OpenLoadedTablesOutput(int fd, const std::string& name) {
+  LoadedTablesOutput out(::fdopen(fd, "wb"), std::fclose);
+  if (!out) {
+    const int error = errno;
+    ::close(fd);
+    ThrowFileError(error, name);
+  }
+  return out;
+}
+
 void WriteLoadedTables(LoadedTablesOutput out, const std::string& path,
                        const LoadedTables& tables) {
   LoadedTablesFile::Write(std::move(out), path, tables);
@@ -263,5 +335,9 @@ void WriteLoadedTables(const std::string& path, const LoadedTables& tables) {
 }
 
 LoadedTables ReadLoadedTables(const std::string& path) { return LoadedTablesFile::Read(path); }
+
+LoadedTables ReadLoadedTables(int fd, const std::string& name) {
+  return LoadedTablesFile::Read(fd, name);
+}
 
 }  // namespace mdbtokvt

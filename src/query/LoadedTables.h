@@ -94,9 +94,12 @@ using LoadedTables = std::vector<LoadedTable>;
 using LoadedTablesOutput = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // Opens path for writing, created or truncated. The reader opens its output
-// this way before it reads the database: from then on it opens nothing.
-// Raises the file errors of ThrowFileError.
+// before it reads the database: from then on it opens nothing. Raises the
+// file errors of ThrowFileError.
 LoadedTablesOutput OpenLoadedTablesOutput(const std::string& path);
+// The same on an empty file open for writing, taken over (closed with the
+// output); name names it in messages.
+LoadedTablesOutput OpenLoadedTablesOutput(int fd, const std::string& name);
 
 // Writes tables to out (path names it in messages) and closes it. Raises the
 // file errors of ThrowFileError.
@@ -107,5 +110,8 @@ void WriteLoadedTables(const std::string& path, const LoadedTables& tables);
 // Reads a file WriteLoadedTables wrote, checking every length and offset.
 // Raises 3000 for a file that is not such a file.
 LoadedTables ReadLoadedTables(const std::string& path);
+// The same from a descriptor of such a file (read from its start, whatever
+// its offset; it stays open); name names it in messages.
+LoadedTables ReadLoadedTables(int fd, const std::string& name);
 
 }  // namespace mdbtokvt

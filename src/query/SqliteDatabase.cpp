@@ -1,5 +1,7 @@
 #include "query/SqliteDatabase.h"
 
+#include "common/StopRequest.h"
+
 namespace mdbtokvt {
 
 SqliteDb OpenSqlite(const std::string& path) {
@@ -22,6 +24,15 @@ SqliteDb OpenSqlite(const std::string& path) {
   }
   ExecuteSql(db.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
   return db;
+}
+
+void InterruptOnStop(sqlite3* db, const StopRequest& stop) {
+  // Every thousand steps of the statement's program: an atomic load.
+  constexpr int kStepsPerLook = 1000;
+  sqlite3_progress_handler(
+      db, kStepsPerLook,
+      [](void* request) { return static_cast<const StopRequest*>(request)->requested() ? 1 : 0; },
+      const_cast<StopRequest*>(&stop));
 }
 
 void ExecuteSql(sqlite3* db, const std::string& sql) {

@@ -11,6 +11,8 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 struct SqliteCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
@@ -32,6 +34,10 @@ class SqliteError : public std::runtime_error {
 SqliteDb OpenSqlite(const std::string& path);
 void ExecuteSql(sqlite3* db, const std::string& sql);
 SqliteStatement PrepareSql(sqlite3* db, std::string_view sql);
+
+// From now on a stop requested of stop (which must outlive db) interrupts
+// whatever statement db runs: the call fails with SQLITE_INTERRUPT.
+void InterruptOnStop(sqlite3* db, const StopRequest& stop);
 
 // An SQL identifier in double quotes, inner quotes doubled.
 std::string QuoteIdentifier(std::string_view name);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "query/CollatedText.h"
 #include "query/LoadedTables.h"
 #include "query/TextCollation.h"
@@ -30,11 +31,12 @@ std::string_view RawBytes(sqlite3_value* value) {
 }  // namespace
 
 SqliteRecordset::SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn,
-                                 SortOrder sortKeyOrder)
+                                 SortOrder sortKeyOrder, const StopRequest* stop)
     : db_(std::move(db)),
       statement_(std::move(statement)),
       sortKeyColumn_(sortKeyColumn),
-      sortKeyOrder_(sortKeyOrder) {
+      sortKeyOrder_(sortKeyOrder),
+      stopRequest_(stop) {
   const int count = sqlite3_column_count(statement_.get());
   for (int i = 0; i < count; ++i) {
     const char* name = sqlite3_column_name(statement_.get(), i);
@@ -121,6 +123,8 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
         break;
       }
       if (rc != SQLITE_ROW) {
+        // Interrupted for a stop: the stop's error, not the engine's.
+        ThrowIfStopRequested(stopRequest_);
         throw ConversionError(kErrSyntax,
                               std::string("The database engine cannot run the query: ") +
                                   sqlite3_errmsg(db_.get()) + ".");
@@ -208,6 +212,7 @@ void SqliteRecordset::ReadColumn(int index, Value& into, std::string* key) const
 }
 
 void SqliteRecordset::MoveFirst() {
+  ThrowIfStopRequested(stopRequest_);
   if (empty_) ThrowNoCurrentRecord();
   if (position_ == 0 && !atEnd_) return;  // on the first row already
   StopReading();
@@ -219,6 +224,7 @@ void SqliteRecordset::MoveFirst() {
 }
 
 void SqliteRecordset::MoveNext() {
+  ThrowIfStopRequested(stopRequest_);
   if (atEnd_) ThrowNoCurrentRecord();
   Step();
 }

@@ -22,13 +22,18 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 class SqliteRecordset final : public Recordset {
  public:
   // Returns once the first row is read. Raises 3000 when the statement fails.
   // sortKeyColumn: a text column whose values' sort keys (in sortKeyOrder)
-  // are kept, or -1.
+  // are kept, or -1. stop, when given (it must outlive the recordset): a stop
+  // requested before a move, or one that interrupted the statement
+  // (InterruptOnStop, SqliteDatabase.h), raises 18.
   SqliteRecordset(SqliteDb db, SqliteStatement statement, int sortKeyColumn = -1,
-                  SortOrder sortKeyOrder = SortOrder::kGeneralLegacy);
+                  SortOrder sortKeyOrder = SortOrder::kGeneralLegacy,
+                  const StopRequest* stop = nullptr);
   // Stops the reading thread, interrupting the statement if need be.
   ~SqliteRecordset() override;
   SqliteRecordset(const SqliteRecordset&) = delete;
@@ -76,6 +81,7 @@ class SqliteRecordset final : public Recordset {
   std::vector<bool> booleanColumns_;
   int sortKeyColumn_;
   SortOrder sortKeyOrder_ = SortOrder::kGeneralLegacy;
+  const StopRequest* stopRequest_;
 
   // Touched by the walking thread only.
   Batch current_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/StopRequest.h"
 #include "common/UniqueFd.h"
 
 namespace mdbtokvt {
@@ -21,9 +23,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The parent's pipe ends are kept at or above this descriptor, above every
-// descriptor the child maps them to, so no dup2 in the child overwrites the
-// source of a later one.
+// The parent's pipe ends and the descriptors it passes are kept at or above
+// this descriptor, above every descriptor the child maps them to, so no dup2
+// in the child overwrites the source of a later one.
 constexpr int kFirstParentFd = 64;
 // How long one wait for output lasts before the child's state is looked at.
 constexpr std::chrono::milliseconds kPollSlice{100};
@@ -130,6 +132,7 @@ bool AnyOpen(const std::vector<ChannelState>& channels) {
 // here (the parent may have other threads, which hold locks the child would
 // never see released), so everything is prepared before the fork.
 struct ChildSetup {
+  pid_t parent;
   const char* executable;
   char* const* argv;
   std::vector<std::pair<int, int>> dups;  // parent descriptor, child descriptor
@@ -144,6 +147,10 @@ void SetLimit(int resource, const rlimit& limit) {
 }
 
 [[noreturn]] void RunInChild(const ChildSetup& setup) {
+  // Killed when the parent ends; a parent that ended before this took
+  // effect left the child to another parent, which is seen here.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != setup.parent) ::_exit(127);
   // Handlers of the parent mean nothing here; ignored signals are not
   // ignored in the reader.
   for (int signal = 1; signal < NSIG; ++signal) {
@@ -188,14 +195,28 @@ pid_t Spawn(const ChildRun& run, const std::vector<Pipe>& pipes) {
   argv.push_back(nullptr);
 
   Pipe status = MakePipe(false);
-  ChildSetup setup{run.executable.c_str(),  argv.data(),        {},
-                   STDERR_FILENO,           status.write.get(), Limit(run.addressSpaceLimit),
+  ChildSetup setup{::getpid(),
+                   run.executable.c_str(),
+                   argv.data(),
+                   {},
+                   STDERR_FILENO,
+                   status.write.get(),
+                   Limit(run.addressSpaceLimit),
                    Limit(run.fileSizeLimit)};
+  const auto pass = [&setup](int parentFd, int childFd) {
+    setup.dups.emplace_back(parentFd, childFd);
+    setup.highestChildFd = std::max(setup.highestChildFd, childFd);
+  };
   for (size_t i = 0; i < run.channels.size(); ++i) {
-    for (int childFd : run.channels[i].childFds) {
-      setup.dups.emplace_back(pipes[i].write.get(), childFd);
-      setup.highestChildFd = std::max(setup.highestChildFd, childFd);
-    }
+    for (int childFd : run.channels[i].childFds) pass(pipes[i].write.get(), childFd);
+  }
+  // Copies, close-on-exec like the originals: the dup2 in the child makes
+  // the child's own descriptor inheritable.
+  std::vector<UniqueFd> passed;
+  for (const auto& [parentFd, childFd] : run.passedFds) {
+    passed.emplace_back(::fcntl(parentFd, F_DUPFD_CLOEXEC, kFirstParentFd));
+    if (!passed.back()) ThrowErrno("fcntl");
+    pass(passed.back().get(), childFd);
   }
 
   // No signal handler of the parent may run in the child before it resets
@@ -229,6 +250,14 @@ pid_t Spawn(const ChildRun& run, const std::vector<Pipe>& pipes) {
 }  // namespace
 
 ChildExit RunChild(const ChildRun& run) {
+  const auto stopRequested = [&run] { return run.stop != nullptr && run.stop->requested(); };
+  if (stopRequested()) {
+    ChildExit stopped;
+    stopped.kind = ChildExit::Kind::kStopped;
+    stopped.output.resize(run.channels.size());
+    stopped.outputCut.resize(run.channels.size());
+    return stopped;
+  }
   std::vector<Pipe> pipes;
   for (size_t i = 0; i < run.channels.size(); ++i) pipes.push_back(MakePipe(true));
   const auto deadline = Clock::now() + run.timeout;
@@ -243,9 +272,15 @@ ChildExit RunChild(const ChildRun& run) {
 
   ChildExit result;
   bool timedOut = false;
+  bool stopped = false;
+  const int stopFd = run.stop != nullptr ? run.stop->wakeFd() : -1;
   uint64_t written = 0;
   const auto tooMuchOutput = [&] { return run.outputLimit != 0 && written > run.outputLimit; };
   while (AnyOpen(channels) && !tooMuchOutput()) {
+    if (stopRequested()) {
+      stopped = true;
+      break;
+    }
     const auto now = Clock::now();
     if (now >= deadline) {
       timedOut = true;
@@ -258,11 +293,13 @@ ChildExit RunChild(const ChildRun& run) {
       polled.push_back({channel.fd.get(), POLLIN, 0});
       owners.push_back(&channel);
     }
+    // Last, so the channels keep their places in polled.
+    if (stopFd >= 0) polled.push_back({stopFd, POLLIN, 0});
     const auto wait =
         std::min(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now), kPollSlice);
     const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(wait.count()) + 1);
     if (ready < 0 && errno != EINTR) ThrowErrno("poll");
-    for (size_t i = 0; ready > 0 && i < polled.size(); ++i) {
+    for (size_t i = 0; ready > 0 && i < owners.size(); ++i) {
       if (polled[i].revents != 0) written += Drain(*owners[i]);
     }
     // A helper the child started may hold the pipes open after the child
@@ -276,7 +313,11 @@ ChildExit RunChild(const ChildRun& run) {
   }
   // The pipes are closed; the child is ending, or has closed them and runs on.
   auto pause = std::chrono::milliseconds(1);
-  while (!timedOut && !tooMuchOutput() && !child.HasEnded()) {
+  while (!timedOut && !stopped && !tooMuchOutput() && !child.HasEnded()) {
+    if (stopRequested()) {
+      stopped = true;
+      break;
+    }
     if (Clock::now() >= deadline) {
       timedOut = true;
       break;
@@ -290,7 +331,9 @@ ChildExit RunChild(const ChildRun& run) {
     result.output.push_back(std::move(channel.kept));
     result.outputCut.push_back(channel.cut);
   }
-  if (timedOut) {
+  if (stopped) {
+    result.kind = ChildExit::Kind::kStopped;
+  } else if (timedOut) {
     result.kind = ChildExit::Kind::kTimedOut;
   } else if (tooMuchOutput()) {
     result.kind = ChildExit::Kind::kTooMuchOutput;

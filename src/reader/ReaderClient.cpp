@@ -10,6 +10,7 @@
 #include "access/LibraryMessages.h"
 #include "common/DamagedFile.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "reader/ReaderProtocol.h"
 #include "reader/SyscallName.h"
 
@@ -99,6 +100,8 @@ ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databas
       ThrowForTooMuchOutput(exit, databasePath, limits);
     case ChildExit::Kind::kSignaled:
       ThrowForSignal(exit, databasePath, limits);
+    case ChildExit::Kind::kStopped:
+      ThrowStopped();
     case ChildExit::Kind::kExited:
       break;
   }
@@ -126,12 +129,15 @@ ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databas
 }
 
 ReaderResult ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
-                                const std::string& codePage, std::string_view recordSource) {
+                                const std::string& codePage, std::string_view recordSource,
+                                const StopRequest* stop) {
   const ReaderLimits limits = LimitsFor(files.databaseSize, settings);
   ChildRun run;
   run.executable = FindReaderExecutable(settings);
-  run.arguments = {std::string(files.databasePath), files.tablesPath, codePage,
+  run.arguments = {std::string(files.databasePath), files.tablesName, codePage,
                    std::string(recordSource)};
+  run.passedFds = {{files.tablesFd, kReaderTablesFd}};
+  run.stop = stop;
   run.channels = {{{kReaderReplyFd}, kLongestReply},
                   {{STDOUT_FILENO, STDERR_FILENO}, kKeptMessages},
                   {{kReaderTableMessagesFd}, kKeptMessages}};

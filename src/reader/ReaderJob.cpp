@@ -111,7 +111,9 @@ std::vector<std::string> NotesOn(const AccessFile& file) {
 }
 
 ReaderResult LoadRecordSource(const ReaderRequest& request, const ReaderJobSteps& steps) {
-  LoadedTablesOutput tablesOutput = OpenLoadedTablesOutput(request.tablesPath);
+  LoadedTablesOutput tablesOutput =
+      request.tablesFd >= 0 ? OpenLoadedTablesOutput(request.tablesFd, request.tablesPath)
+                            : OpenLoadedTablesOutput(request.tablesPath);
   const CodePage codePage = CodePage::Load(request.codePage);
   const AccessFile file(request.databasePath, steps.afterFilesOpened);
   try {

@@ -12,9 +12,13 @@ namespace mdbtokvt {
 
 struct ReaderRequest {
   std::string databasePath;  // the Access file, as the user named it
-  std::string tablesPath;    // an existing, empty file to fill
+  // The file to fill: tablesFd, an empty file open for writing (the job
+  // takes it over), named tablesPath in messages; without a descriptor, the
+  // existing file tablesPath, truncated.
+  std::string tablesPath;
   std::string codePage;      // iconv name of the output code page
   std::string recordSource;  // a table name or an SQL SELECT statement
+  int tablesFd = -1;
 };
 
 // What the reader process does at two points of the job; either may be

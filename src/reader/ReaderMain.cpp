@@ -1,8 +1,6 @@
 #include "reader/ReaderMain.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,21 +58,21 @@ ReaderReply Run(const ReaderRequest& request, const ReaderJobSteps& steps) {
 
 int ReaderMain(int argc, char** argv, const std::function<void()>& afterLockDown) {
   if (argc != kReaderArgumentCount + 1 || !IsOpen(kReaderReplyFd) ||
-      !IsOpen(kReaderTableMessagesFd)) {
+      !IsOpen(kReaderTableMessagesFd) || !IsOpen(kReaderTablesFd)) {
     std::fputs(
         "mdbtokvt-reader reads an Access database for mdbtokvt-cli and MDBtoKVT; it is not "
         "meant to be run by hand.\n",
         stderr);
     return 2;
   }
-  // Ends with the program that started it, rather than reading on for no one.
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // It ends with the program that started it: ChildProcess.h sets that up
+  // before the reader runs.
   // Names must come from libmdb as UTF-8, and its debugging output would
   // drown its warnings.
   ::unsetenv("MDBICONV");
   ::unsetenv("MDBOPTS");
 
-  const ReaderRequest request{argv[1], argv[2], argv[3], argv[4]};
+  const ReaderRequest request{argv[1], argv[2], argv[3], argv[4], kReaderTablesFd};
   SandboxOutcome sandbox;
   ReaderJobSteps steps;
   steps.afterFilesOpened = [&] {

@@ -12,10 +12,13 @@
 // part uses one of the reader's part.
 //
 // How the data source and its reader process talk. The reader is started as
-//   mdbtokvt-reader DATABASE TABLES-FILE CODE-PAGE RECORD-SOURCE
-// with descriptor 3 for its reply and descriptor 4 for what libmdb prints
+//   mdbtokvt-reader DATABASE TABLES-NAME CODE-PAGE RECORD-SOURCE
+// with descriptor 3 for its reply, descriptor 4 for what libmdb prints
 // while the tables the record source needs are read (stdout and stderr carry
-// what it prints before, while the catalog is read). The reply is
+// what it prints before, while the catalog is read) and descriptor 5 for
+// the tables file to fill: an empty file open for writing, which has no
+// name in any folder (TempFile.h), so nothing of it outlives the two
+// processes; TABLES-NAME is only how messages speak of it. The reply is
 //   "OK <n>\n", n lines of notes for the conversion report, then the SQL
 //   statement to run on the loaded tables, or
 //   "ERROR <number>\n" followed by the error's description.
@@ -30,6 +33,7 @@ namespace mdbtokvt {
 
 inline constexpr int kReaderReplyFd = 3;
 inline constexpr int kReaderTableMessagesFd = 4;
+inline constexpr int kReaderTablesFd = 5;
 inline constexpr int kReaderArgumentCount = 4;
 
 // What the reader writes to stderr, followed by the call's number and a line

@@ -1,9 +1,12 @@
-// A fresh empty file in a temporary folder, private to this user, removed
-// when its owner goes away unless removed before.
+// Temporary files in a temporary folder, private to this user: a named one,
+// removed when its owner goes away unless removed before, and one without a
+// name, which nothing outlives.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "common/UniqueFd.h"
 
 namespace mdbtokvt {
 
@@ -22,6 +25,23 @@ class TempFile {
  private:
   std::string path_;
   bool present_ = false;
+};
+
+// A fresh empty file in folder that is in no folder: made with O_TMPFILE, or
+// where the file system does not offer that, created as
+// folder/<prefix>XXXXXX<suffix> and unlinked at once. Its space is freed
+// when the last descriptor of it is closed, however the processes holding
+// one end, so a killed conversion leaves nothing behind.
+class UnnamedTempFile {
+ public:
+  // Throws std::system_error.
+  UnnamedTempFile(const std::string& folder, std::string_view prefix, std::string_view suffix);
+
+  // Open for reading and writing, close-on-exec.
+  int fd() const { return fd_.get(); }
+
+ private:
+  UniqueFd fd_;
 };
 
 }  // namespace mdbtokvt

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/StopOnSignals.h"
+
 namespace mdbtokvt {
 
 void EndWithFatalError(const FatalReporter& reporter, std::string_view title,
@@ -34,6 +36,19 @@ std::string CompletionNote(int16_t editionRow) {
          "with Telvane Wireless Lumen. For support of Groups with up to 500 " +
          "members please see Telvane Wireless Vireo, available at " +
          "https://www.telvane.example/";
+}
+
+std::string StopNote(int signalNumber, StopMoment moment) {
+  const std::string stopped = "Stopped by " + SignalName(signalNumber);
+  switch (moment) {
+    case StopMoment::kBeforeCommit:
+      return stopped + ": the output folder was left as it was.";
+    case StopMoment::kAfterCommit:
+      return stopped + " once the table files had been replaced.";
+    case StopMoment::kIdle:
+      break;
+  }
+  return stopped + ".";
 }
 
 }  // namespace mdbtokvt

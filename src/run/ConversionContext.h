@@ -1,6 +1,7 @@
 // The state one program keeps across conversions: the source kind, the
-// edition row, the three name tables, and how to report a fatal error.
-// The front end owns it and passes it down; nothing of it is global.
+// edition row, the three name tables, how to report a fatal error and the
+// request that stops a conversion. The front end owns it and passes it
+// down; nothing of it is global.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,8 @@
 #include "run/ConversionReport.h"
 
 namespace mdbtokvt {
+
+class StopRequest;
 
 // Shows a fatal message (title, text) to the user; the caller ends the process
 // right after it returns.
@@ -34,6 +37,10 @@ struct ConversionContext {
   NameTable groupNames;     // group names
 
   FatalReporter reportFatal;
+  // When set (owned by the front end), a stop requested of it ends the
+  // conversion under way with error 18 before its commit begins; once the
+  // commit has begun, the commit runs to its end.
+  const StopRequest* stop = nullptr;
 
   // The code page the data source writes text in, described for the
   // report ("Windows-1250, from the locale pl_PL.UTF-8"), and a note on it
@@ -69,5 +76,12 @@ int16_t MemberLimitForEdition(int16_t editionRow);
 
 // The note shown when a conversion completes, which depends on the edition row.
 std::string CompletionNote(int16_t editionRow);
+
+// The line a front end shows when a signal stops it: after a conversion that
+// ended before its commit ("Stopped by SIGINT: the output folder was left as
+// it was."), after one that had begun its commit and finished it, or when
+// no conversion was running.
+enum class StopMoment { kBeforeCommit, kAfterCommit, kIdle };
+std::string StopNote(int signalNumber, StopMoment moment);
 
 }  // namespace mdbtokvt

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "converters/ConvertGroups.h"
 #include "converters/ConvertReceivers.h"
 #include "converters/ConvertServices.h"
@@ -50,8 +51,18 @@ const TableRun kGroupRun{"GROUPTAB.KVT",
                          " ORDER BY GROUPNAME, USERNAME",
                          "groups", ConvertGroupTable};
 
+namespace {
+
+// A place between the steps of a conversion where a stop takes effect.
+void Checkpoint(const ConversionContext& context, std::string_view point) {
+  if (context.stop != nullptr) context.stop->Checkpoint(point);
+}
+
+}  // namespace
+
 int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string_view databasePath,
                  OutputFolder& folder, const TableRun& run) {
+  Checkpoint(context, run.fileName);
   TableFile& file = folder.Create(run.fileName);
   WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
   const std::string_view source = context.addressBookSource ? run.addressBookSource : run.mdbSource;
@@ -60,6 +71,8 @@ int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string
     auto& notes = context.report.sourceNotes;
     if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
   }
+  // The staged file is there, the record source open; the rows follow.
+  Checkpoint(context, std::string(run.fileName) + " rows");
   const int32_t count = run.convert(context, dataSource.recordset(), file);
   if (count > 32767) {
     ThrowOverflow(std::string(run.fileName) + " can hold at most 32767 records; the source has " +
@@ -128,6 +141,7 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
                                  std::string_view databasePath, std::string_view outputFolder,
                                  const ConversionOptions& options) {
   context.StartConversion();
+  Checkpoint(context, "start");
   RefuseUnsafeTargets(databasePath, outputFolder, options.reportPath);
   OutputFolder folder{std::string(outputFolder), options.factory, options.steps};
   context.report.outputNotes = folder.Tidy();
@@ -144,6 +158,9 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
   counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);
   counts.groups = CreateGroupTable(context, dataSource, databasePath, folder);
   if (report != nullptr) report->PutBytes(options.reportText(counts));
+  // The last place a stop takes effect: a commit once begun is finished.
+  Checkpoint(context, "before commit");
+  if (context.stop != nullptr) context.stop->Reached("commit");
   folder.Commit();
   return counts;
 }

@@ -70,7 +70,10 @@ struct ConversionOptions {
 // "Path/File access error", before anything is done: a table file that is the
 // source database, and a report that is the source, a table file of the
 // folder, or something other than a file. The context's source kind must be
-// set by the caller.
+// set by the caller. A stop requested of context.stop raises 18 at the next
+// point where the run looks (each table's start and rows, the reader, SQLite,
+// every row) up to the commit; a stop that comes once the commit has begun
+// lets it finish.
 ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSource,
                                  std::string_view databasePath, std::string_view outputFolder,
                                  const ConversionOptions& options);

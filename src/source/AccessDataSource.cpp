@@ -1,7 +1,9 @@
 // The production data source. The Access file is checked here, then read by
 // the reader process (ReaderJob.h), which loads the tables the record source
-// needs into a temporary file; this side reads that file and runs the
-// record source on it.
+// needs into a temporary file without a name; this side reads that file and
+// runs the record source on it. A stop request, when given, is watched all
+// along: before the reader starts, while it runs, while SQLite runs the
+// statement and while the recordset is walked.
 #include <future>
 #include <memory>
 #include <optional>
@@ -9,6 +11,7 @@
 #include "access/AccessFileCheck.h"
 #include "common/CodePage.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "query/LoadedRecordSource.h"
 #include "reader/ReaderClient.h"
 #include "reader/TempFile.h"
@@ -18,20 +21,27 @@ namespace mdbtokvt {
 
 namespace {
 
-// The reader's output for one record source: the tables file (removed when
-// this goes away), the statement to run on it and the reader's notes.
+// The reader's output for one record source: the tables file (gone when
+// this goes away), how messages name it, the statement to run on it and the
+// reader's notes.
 struct LoadedFile {
-  std::shared_ptr<TempFile> tables;
+  std::shared_ptr<UnnamedTempFile> tables;
+  std::string tablesName;
   ReaderResult result;
 };
 
 LoadedFile Load(const ReaderSettings& settings, const CodePage& codePage,
-                std::string_view databasePath, std::string_view recordSource) {
+                std::string_view databasePath, std::string_view recordSource,
+                const StopRequest* stop) {
   const AccessFileFacts facts = CheckAccessFile(databasePath);
-  auto tables = std::make_shared<TempFile>(ReaderTempFolder(settings), "mdbtokvt-", ".tables");
-  ReaderResult result = ReadIntoTablesFile(settings, {databasePath, facts.size, tables->path()},
-                                           codePage.name(), recordSource);
-  return {std::move(tables), std::move(result)};
+  const std::string folder = ReaderTempFolder(settings);
+  auto tables = std::make_shared<UnnamedTempFile>(folder, "mdbtokvt-", ".tables");
+  std::string tablesName = "the temporary tables file in " + folder;
+  if (stop != nullptr) stop->Checkpoint("reader");
+  ReaderResult result =
+      ReadIntoTablesFile(settings, {databasePath, facts.size, tables->fd(), tablesName},
+                         codePage.name(), recordSource, stop);
+  return {std::move(tables), std::move(tablesName), std::move(result)};
 }
 
 struct ReadAheadJob {
@@ -42,8 +52,8 @@ struct ReadAheadJob {
 
 class AccessDataSource final : public DataSource {
  public:
-  AccessDataSource(std::string codePage, ReaderSettings settings)
-      : codePageName_(std::move(codePage)), settings_(std::move(settings)) {}
+  AccessDataSource(std::string codePage, ReaderSettings settings, const StopRequest* stop)
+      : codePageName_(std::move(codePage)), settings_(std::move(settings)), stop_(stop) {}
 
   ~AccessDataSource() override {
     // A read begun ahead and never asked for is waited for (the reader's
@@ -62,9 +72,10 @@ class AccessDataSource final : public DataSource {
       loaded = job->result.get();  // raises the read's error
     } else {
       // Any other record source is read now, while a read ahead goes on.
-      loaded = Load(settings_, codePage, databasePath, recordSource);
+      loaded = Load(settings_, codePage, databasePath, recordSource, stop_);
     }
-    recordset_ = OpenLoadedRecordSource(loaded.tables->path(), loaded.result.sql);
+    recordset_ = OpenLoadedRecordSource(ReadLoadedTables(loaded.tables->fd(), loaded.tablesName),
+                                        loaded.result.sql, stop_);
     notes_ = std::move(loaded.result.notes);
   }
 
@@ -79,7 +90,7 @@ class AccessDataSource final : public DataSource {
       job->recordSource = recordSource;
       // The job keeps its own copies: the caller's strings may not live on.
       job->result = std::async(std::launch::async, Load, settings_, OutputCodePage(),
-                               job->databasePath, job->recordSource);
+                               job->databasePath, job->recordSource, stop_);
       readAhead_ = std::move(job);
     } catch (...) {
       // Nothing begun: Open does the work and reports what goes wrong.
@@ -100,6 +111,7 @@ class AccessDataSource final : public DataSource {
 
   std::string codePageName_;
   ReaderSettings settings_;
+  const StopRequest* stop_;
   std::optional<CodePage> codePage_;
   std::unique_ptr<Recordset> recordset_;
   std::vector<std::string> notes_;
@@ -112,8 +124,9 @@ std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage) {
   return CreateAccessDataSource(std::move(codePage), ReaderSettings{});
 }
 
-std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings) {
-  return std::make_unique<AccessDataSource>(std::move(codePage), std::move(settings));
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings,
+                                                   const StopRequest* stop) {
+  return std::make_unique<AccessDataSource>(std::move(codePage), std::move(settings), stop);
 }
 
 }  // namespace mdbtokvt

@@ -18,6 +18,8 @@
 
 namespace mdbtokvt {
 
+class StopRequest;
+
 class DataSource {
  public:
   virtual ~DataSource() = default;
@@ -49,9 +51,11 @@ inline void OpenRecordSource(DataSource& dataSource, std::string_view databasePa
 // process of its own, SQLite runs the record source. Text is converted to
 // codePage (an iconv name of a single-byte code page) as it is read. A file
 // that makes the reader run out of time or memory, crash, or report damage
-// gives 3343.
+// gives 3343. A stop requested of stop (when given; it must outlive the data
+// source) ends the reading under way, the reader process included, with 18.
 inline constexpr const char* kDefaultCodePage = "WINDOWS-1252";
 std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = kDefaultCodePage);
-std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings);
+std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings,
+                                                   const StopRequest* stop = nullptr);
 
 }  // namespace mdbtokvt

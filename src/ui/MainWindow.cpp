@@ -5,12 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <new>
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "common/Utf8Converter.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
@@ -93,6 +95,15 @@ MainWindow::MainWindow(MainWindowServices services, std::unique_ptr<DataSource> 
   };
   context_.codePage = codePage_.Description();
   context_.codePageNote = codePage_.note;
+  context_.stop = services_.stop;
+  if (services_.stop != nullptr && services_.stop->wakeFd() >= 0) {
+    // Between conversions (a conversion runs on this thread and looks at
+    // the request itself), a stop ends the program as soon as the event
+    // loop sees it, dialogs open or not.
+    stopNotifier_ = new QSocketNotifier(services_.stop->wakeFd(), QSocketNotifier::Read, this);
+    connect(stopNotifier_, &QSocketNotifier::activated, this,
+            [this] { EndIfStopped(StopMoment::kIdle); });
+  }
   SetUpControls();
   Arrange();
   LoadSettings();
@@ -185,7 +196,11 @@ void MainWindow::Convert() {
   }
   context_.addressBookSource = IsAddressBookName(ToLocalPath(databasePath));
 
-  if (const auto failure = RunConversion(databasePath, outputPath)) {
+  const auto failure = RunConversion(databasePath, outputPath);
+  // A conversion that failed after a stop failed because of it; one that
+  // succeeded had begun its commit when the stop came.
+  if (EndIfStopped(failure ? StopMoment::kBeforeCommit : StopMoment::kAfterCommit)) return;
+  if (failure) {
     messages.Show(QMessageBox::Critical, tr("Error"), *failure);
     return;
   }
@@ -239,6 +254,18 @@ void MainWindow::ReportFatal(std::string_view title, std::string_view text) {
   // wait cursor of the conversion that failed.
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
   services_.messages.Show(QMessageBox::Warning, FromLocalText(title), FromLocalText(text));
+}
+
+bool MainWindow::EndIfStopped(StopMoment moment) {
+  const StopRequest* stop = services_.stop;
+  if (stop == nullptr || !stop->requested()) return false;
+  if (!stopSaid_) {
+    stopSaid_ = true;
+    if (stopNotifier_ != nullptr) stopNotifier_->setEnabled(false);
+    emit StoppedBySignal(128 + stop->signalNumber(),
+                         QString::fromStdString(StopNote(stop->signalNumber(), moment)));
+  }
+  return true;
 }
 
 FolderChooser& MainWindow::Folders() {

@@ -1,7 +1,11 @@
 // The main window: the database file to convert, the folder to write the
 // three table files to, the edition, and the Convert button. It owns the
 // conversion state and the data source for the life of the program, so the
-// name tables carry over from one conversion to the next.
+// name tables carry over from one conversion to the next. Given a stop
+// request (made by the stop signals, StopOnSignals.h), it stops a
+// conversion under way without a message and says, through
+// StoppedBySignal, that the program is to end: at once when no conversion
+// runs, else when the conversion has ended.
 #pragma once
 
 #include <QWidget>
@@ -17,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSocketNotifier;
 
 namespace mdbtokvt::ui {
 
@@ -32,6 +37,9 @@ struct MainWindowServices {
   SettingsStore& settings;
   // The folder dialog; null means the window's own DirBrowser, made on first use.
   FolderChooser* folders = nullptr;
+  // The request that stops a conversion (it must outlive the window); the
+  // data source should watch the same one.
+  const StopRequest* stop = nullptr;
 };
 
 class MainWindow final : public QWidget {
@@ -43,6 +51,11 @@ class MainWindow final : public QWidget {
              CodePageChoice codePage = CodePageOfLocale(), QWidget* parent = nullptr);
 
   const ConversionContext& context() const { return context_; }
+
+ signals:
+  // A stop was requested: the program should end with exitStatus (128 + the
+  // signal's number) after printing message. Said once.
+  void StoppedBySignal(int exitStatus, const QString& message);
 
  private:
   void SetUpControls();
@@ -59,12 +72,16 @@ class MainWindow final : public QWidget {
   // lines.
   QString ReportDetails() const;
   void ReportFatal(std::string_view title, std::string_view text);
+  // True when a stop has been requested; says StoppedBySignal the first time.
+  bool EndIfStopped(StopMoment moment);
   FolderChooser& Folders();
 
   MainWindowServices services_;
   std::unique_ptr<DataSource> dataSource_;
   CodePageChoice codePage_;
   ConversionContext context_;
+  QSocketNotifier* stopNotifier_ = nullptr;
+  bool stopSaid_ = false;
 
   QGroupBox* frame1_;
   QLineEdit* mdbFilename_;

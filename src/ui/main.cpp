@@ -16,6 +16,8 @@
 #include <optional>
 
 #include "common/CodePageChoice.h"
+#include "common/StopOnSignals.h"
+#include "common/StopRequest.h"
 #include "source/DataSource.h"
 #include "ui/DirBrowser.h"
 #include "ui/FileChooser.h"
@@ -56,12 +58,24 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The stop signals end the program on its normal path: a conversion under
+  // way removes what it staged and ends its reader first.
+  mdbtokvt::StopRequest stop;
+  const mdbtokvt::StopOnSignals stopOnSignals(stop);
+
   using namespace mdbtokvt::ui;
   MessageBoxSink messages;
   FileDialogChooser files;
   QSettingsStore settings;
-  MainWindow window({messages, files, settings},
-                    mdbtokvt::CreateAccessDataSource(codePage->iconvName), *codePage);
+  MainWindow window({messages, files, settings, nullptr, &stop},
+                    mdbtokvt::CreateAccessDataSource(codePage->iconvName, {}, &stop), *codePage);
+  QObject::connect(&window, &MainWindow::StoppedBySignal, &app,
+                   [](int exitStatus, const QString& message) {
+                     // stderr may lead nowhere any more; the status still counts.
+                     std::signal(SIGPIPE, SIG_IGN);
+                     std::fprintf(stderr, "MDBtoKVT: %s\n", message.toLocal8Bit().constData());
+                     QCoreApplication::exit(exitStatus);
+                   });
   if (const QString file = optionValue(QStringLiteral("--screenshot")); !file.isEmpty()) {
     return SaveMainWindowPicture(window, file) ? 0 : 1;
   }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "common/StopRequest.h"
 #include "run/FileSteps.h"
 
 namespace {
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
     ::_exit(kCrashStatus);
   };
   const std::vector<std::string> args(argv + 2, argv + argc);
-  const int status = mdbtokvt::RunCommandLine(args, std::cout, std::cerr, hook);
+  mdbtokvt::StopRequest stop;
+  const int status = mdbtokvt::RunCommandLine(args, std::cout, std::cerr, stop, hook);
   std::cerr << "file-system steps: " << step << "\n";
   return status;
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
 #include "tablefile/WriteBin.h"
@@ -271,6 +273,49 @@ TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
   }
   fs::remove_all(stagedReceivers + ".old");
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
+}
+
+// A stop requested at any point up to the commit ends the conversion with
+// 18 and the folder as it was; one requested once the commit has begun lets
+// it finish.
+TEST(ConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
+  test::TempFolder dir;
+  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
+  const auto before = test::FolderSnapshot(dir.path());
+  FakeDataSource source;
+  FillMdbResults(source);
+  std::vector<std::string> points;
+  {
+    StopRequest stop;
+    stop.SetPointObserver([&](std::string_view point) { points.emplace_back(point); });
+    ConversionContext context;
+    context.stop = &stop;
+    ConvertDatabase(context, source, "/db.mdb", test::TempFolder().str());
+  }
+  const std::vector<std::string> expected{
+      "start",        "TERMTAB.KVT",       "TERMTAB.KVT rows", "USERTAB.KVT", "USERTAB.KVT rows",
+      "GROUPTAB.KVT", "GROUPTAB.KVT rows", "before commit",    "commit"};
+  ASSERT_EQ(points, expected);
+  for (const std::string& at : points) {
+    StopRequest stop;
+    stop.SetPointObserver([&](std::string_view point) {
+      if (point == at) stop.Request(SIGTERM);
+    });
+    ConversionContext context;
+    context.stop = &stop;
+    if (at == "commit") {
+      ConvertDatabase(context, source, "/db.mdb", dir.str());
+      EXPECT_EQ(test::FolderSnapshot(dir.path()).size(), 3u);
+      continue;
+    }
+    try {
+      ConvertDatabase(context, source, "/db.mdb", dir.str());
+      ADD_FAILURE() << "not stopped at " << at;
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(e.number(), kErrUserInterrupt) << at;
+    }
+    EXPECT_EQ(test::FolderSnapshot(dir.path()), before) << "stopped at " << at;
+  }
 }
 
 TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {

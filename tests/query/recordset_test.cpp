@@ -1,12 +1,16 @@
 // The recordset over an SQLite statement, whose rows a thread of its own
 // reads ahead: failures arrive in their place, a walk can start again, and
-// a recordset left early stops its thread even inside a long statement.
+// a recordset left early stops its thread even inside a long statement, and
+// a stop request ends the walk and the statement.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <memory>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "query/SqliteDatabase.h"
 #include "query/SqliteRecordset.h"
 
@@ -19,10 +23,21 @@ std::string Counting(int64_t last, std::string_view select = "x") {
          std::to_string(last) + ") SELECT " + std::string(select) + " AS x FROM c";
 }
 
-std::unique_ptr<SqliteRecordset> Open(const std::string& sql) {
+std::unique_ptr<SqliteRecordset> Open(const std::string& sql, const StopRequest* stop = nullptr) {
   SqliteDb db = OpenSqlite(":memory:");
+  if (stop != nullptr) InterruptOnStop(db.get(), *stop);
   SqliteStatement statement = PrepareSql(db.get(), sql);
-  return std::make_unique<SqliteRecordset>(std::move(db), std::move(statement));
+  return std::make_unique<SqliteRecordset>(std::move(db), std::move(statement), -1,
+                                           SortOrder::kGeneralLegacy, stop);
+}
+
+int ErrorNumberOf(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const ConversionError& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 TEST(SqliteRecordset, WalksEveryRowAndStartsAgain) {
@@ -88,6 +103,19 @@ TEST(SqliteRecordset, LeftEarlyEvenInsideALongStatement) {
     rs->MoveNext();
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(SqliteRecordset, StopEndsTheWalkAndInterruptsTheStatement) {
+  StopRequest stop;
+  auto rs = Open(Counting(5000), &stop);
+  rs->MoveNext();
+  stop.Request(SIGINT);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveNext(); }), kErrUserInterrupt);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveFirst(); }), kErrUserInterrupt);
+  // A statement that would run for minutes before its first row stops
+  // with 18, not the engine's error.
+  EXPECT_EQ(ErrorNumberOf([&] { Open(Counting(4'000'000'000) + " WHERE x > 3999999999", &stop); }),
+            kErrUserInterrupt);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 //   connect:PORT   make a TCP connection to 127.0.0.1:PORT
 //   fork:PATH      start a process that creates the file PATH
 //   pause:MS       wait MS milliseconds
+//   hold           wait until killed (a reader still reading)
 //   out-of-memory  ask GLib for more memory than there is
 // Whatever succeeds, the reader goes on as usual.
 //
@@ -71,6 +72,8 @@ void Attempt(std::string_view what) {
     if (child > 0) ::waitpid(child, nullptr, 0);
   } else if (const std::string ms = argument("pause:"); !ms.empty()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(ms)));
+  } else if (what == "hold") {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   } else if (what == "out-of-memory") {
     g_free(g_malloc(G_MAXSIZE / 2));
   }

@@ -14,6 +14,7 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "reader/ReaderProtocol.h"
 #include "source/DataSource.h"
 
@@ -92,11 +93,11 @@ class FakeReader : public testing::Test {
     return settings;
   }
 
-  Outcome Open(const ReaderSettings& settings) {
+  Outcome Open(const ReaderSettings& settings, const StopRequest* stop = nullptr) {
     Outcome outcome;
     const auto start = Clock::now();
     try {
-      auto source = CreateAccessDataSource(kDefaultCodePage, settings);
+      auto source = CreateAccessDataSource(kDefaultCodePage, settings, stop);
       source->Open(database_, "PagerCompany");
       // The reader's file is unlinked as soon as the query side has it open.
       EXPECT_TRUE(fs::is_empty(temp_.path()));
@@ -122,7 +123,7 @@ class FakeReader : public testing::Test {
 
 // A reader that loaded no tables: an empty tables file and the statement.
 constexpr const char* kGoodReply =
-    "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' > \"$2\"; "
+    "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' >&5; "
     "printf 'OK 0\\nSELECT 1 AS one' >&3";
 
 TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
@@ -131,6 +132,31 @@ TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
   EXPECT_EQ(r.description, Damaged("the reader stopped after 0.5 seconds"));
   EXPECT_GE(r.elapsed, 500ms);
   EXPECT_LT(r.elapsed, 30s);
+}
+
+TEST_F(FakeReader, StopEndsTheReaderAndItsHelpersAtOnce) {
+  StopRequest stop;
+  // Requested once the reader runs, with a helper of its own (its pid file
+  // appears whole).
+  std::thread requester([&] {
+    const auto deadline = Clock::now() + 60s;
+    while (!fs::exists(pidFile_) && Clock::now() < deadline) std::this_thread::sleep_for(2ms);
+    stop.Request(SIGTERM);
+  });
+  // Only the stop can end it before the time limit, which the test's own
+  // outlasts.
+  const Outcome stopped = Open(Script("sleep 600 & echo $! > " + pidFile_ + ".new; mv " + pidFile_ +
+                                          ".new " + pidFile_ + "; exec sleep 600",
+                                      3600000ms),
+                               &stop);
+  requester.join();
+  EXPECT_EQ(stopped.number, kErrUserInterrupt) << stopped.description;
+  EXPECT_FALSE(StillRunning(pidFile_));
+  // A stop requested before the reader starts starts none.
+  fs::remove(pidFile_);
+  EXPECT_EQ(Open(Script("echo $$ > " + pidFile_ + "; " + kGoodReply), &stop).number,
+            kErrUserInterrupt);
+  EXPECT_FALSE(fs::exists(pidFile_));
 }
 
 TEST_F(FakeReader, HelpersOfTheReaderAreStoppedWithIt) {
@@ -153,7 +179,7 @@ TEST_F(FakeReader, CrashesAreDamage) {
             Damaged("the reader crashed: Segmentation fault"));
   EXPECT_EQ(Open(Script("kill -ABRT $$")).description, Damaged("the reader crashed: Aborted"));
   // Killed from outside (the kernel's OOM killer) after filling its file.
-  EXPECT_EQ(Open(Script("head -c 100000 /dev/zero > \"$2\"; kill -KILL $$")).description,
+  EXPECT_EQ(Open(Script("head -c 100000 /dev/zero >&5; kill -KILL $$")).description,
             Damaged("the reader was stopped"));
   // GLib ends a process that cannot get memory with a trap.
   ReaderSettings trap =

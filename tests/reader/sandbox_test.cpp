@@ -244,13 +244,18 @@ TEST_F(ReaderSandbox, KernelWithoutSeccompConvertsAndSaysSo) {
 // The reader run by hand: what it prints (stdout and stderr together) and
 // its reply.
 ChildExit RunReader(const std::string& database, const std::string& tablesFile) {
+  const int tables = ::open(tablesFile.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  EXPECT_GE(tables, 0) << tablesFile;
   ChildRun run;
   run.executable = MDBTOKVT_READER_TEST;
   run.arguments = {database, tablesFile, kDefaultCodePage, "PagerCompany"};
   run.channels = {{{kReaderReplyFd}, 1 << 20},
                   {{STDOUT_FILENO, STDERR_FILENO, kReaderTableMessagesFd}, 1 << 20}};
+  run.passedFds = {{tables, kReaderTablesFd}};
   run.timeout = 20s;
-  return RunChild(run);
+  ChildExit exit = RunChild(run);
+  ::close(tables);
+  return exit;
 }
 
 TEST_F(ReaderSandbox, KernelWithoutLandlockSaysSoOnceAndFiltersAlone) {

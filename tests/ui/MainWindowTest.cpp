@@ -1,6 +1,6 @@
 // The main window driven through its controls: start-up state and layout,
 // the remembered paths, the checks before a conversion, the conversion itself
-// with its messages, and the two browse buttons.
+// with its messages, a stop by a signal, and the two browse buttons.
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,12 +11,15 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <new>
 
 #include "Fakes.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "run/ConversionContext.h"
 #include "run/DBConvert.h"
 #include "source/DataSource.h"
@@ -46,8 +49,9 @@ class Harness {
     const char* lang = locale_;
     const CodePageChoice codePage = CodePageOfLocale(
         [lang](const char* name) { return std::string_view(name) == "LANG" ? lang : nullptr; });
-    window = std::make_unique<MainWindow>(MainWindowServices{messages, files, *settings, &folders},
-                                          std::move(dataSource), codePage);
+    window = std::make_unique<MainWindow>(
+        MainWindowServices{messages, files, *settings, &folders, &stop}, std::move(dataSource),
+        codePage);
   }
 
   template <typename T>
@@ -91,6 +95,7 @@ class Harness {
   CannedFolderChooser folders;
   std::unique_ptr<QSettingsStore> settings;
   FakeDataSource* source = nullptr;
+  StopRequest stop;
   std::unique_ptr<MainWindow> window;
 };
 
@@ -350,6 +355,39 @@ class MainWindowTest : public QObject {
                               "the file name"),
              qPrintable(message));
     QVERIFY(h.OutputFiles().isEmpty());
+  }
+
+  void stopDuringAConversionEndsTheProgramWithoutAMessage() {
+    Harness h;
+    h.SetUpValidPaths();
+    QSignalSpy stopped(h.window.get(), &MainWindow::StoppedBySignal);
+    // As the group run opens its record source.
+    h.source->onOpen = [&h] {
+      if (h.source->opened.size() == 3) h.stop.Request(SIGTERM);
+    };
+    h.Click("DoConversion");
+    QVERIFY(h.messages.log.isEmpty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(QDir(h.dir.filePath(QStringLiteral("out")))
+                .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
+                .isEmpty());
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(stopped[0][0].toInt(), 128 + SIGTERM);
+    QCOMPARE(stopped[0][1].toString(),
+             QStringLiteral("Stopped by SIGTERM: the output folder was left as it was."));
+    // Said once, though the request stays readable for the event loop.
+    QCoreApplication::processEvents();
+    QCOMPARE(stopped.count(), 1);
+  }
+
+  void stopBetweenConversionsEndsTheProgram() {
+    Harness h;
+    QSignalSpy stopped(h.window.get(), &MainWindow::StoppedBySignal);
+    h.stop.Request(SIGHUP);
+    QTRY_COMPARE(stopped.count(), 1);
+    QCOMPARE(stopped[0][0].toInt(), 128 + SIGHUP);
+    QCOMPARE(stopped[0][1].toString(), QStringLiteral("Stopped by SIGHUP."));
+    QVERIFY(h.messages.log.isEmpty());
   }
 
   void fatalErrorShowsWarningWithoutWaitCursor() {
