@@ -1,7 +1,7 @@
 #include "access/TextDecoder.h"
 
 #include "common/Utf16.h"
-#include "query/CollatedText.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

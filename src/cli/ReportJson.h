@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/TextOutput.h"
-#include "run/ConversionReport.h"
+#include "converters/ConversionReport.h"
 #include "run/DBConvert.h"
 
 namespace mdbtokvt {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 #include "source/Recordset.h"
 #include "tablefile/TableFile.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {

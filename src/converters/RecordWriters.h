@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 #include "tablefile/TableFile.h"
 
 namespace mdbtokvt {

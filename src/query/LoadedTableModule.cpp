@@ -9,8 +9,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "query/CollatedText.h"
 #include "query/SqliteDatabase.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

@@ -13,7 +13,7 @@
 #include <streambuf>
 
 #include "common/Error.h"
-#include "query/CollatedText.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

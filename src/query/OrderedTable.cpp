@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "common/NamesEqual.h"
-#include "query/CollatedText.h"
 #include "query/SqlTokens.h"
 #include "query/SqliteDatabase.h"
 #include "query/TextCollation.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

@@ -6,9 +6,9 @@
 
 #include "common/Error.h"
 #include "common/StopRequest.h"
-#include "query/CollatedText.h"
 #include "query/LoadedTables.h"
 #include "query/TextCollation.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

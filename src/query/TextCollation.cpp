@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "query/CollatedText.h"
 #include "query/SqliteDatabase.h"
+#include "sortorder/CollatedText.h"
 
 namespace mdbtokvt {
 

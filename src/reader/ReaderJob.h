@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "reader/ReaderProtocol.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

@@ -11,8 +11,8 @@
 
 #include "common/Error.h"
 #include "reader/ReaderJob.h"
-#include "reader/ReaderProtocol.h"
 #include "reader/ReaderSandbox.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

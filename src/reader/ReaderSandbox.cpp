@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "reader/FileSystemLock.h"
-#include "reader/ReaderProtocol.h"
 #include "reader/SyscallFilter.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

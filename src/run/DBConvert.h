@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 #include "run/FileSteps.h"
 #include "run/OutputFolder.h"
 #include "source/DataSource.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/Utf8Converter.h"
-#include "run/ConversionReport.h"
+#include "converters/ConversionReport.h"
 
 namespace mdbtokvt {
 

@@ -1,24 +1,13 @@
-// src/source/: what the conversion run reads through: the DataSource and
-// Recordset interfaces the converters see, and the production data source
-// (AccessDataSource.cpp), which checks the file (src/access), has the reader
-// load the tables the record source needs (src/reader) and runs the record
-// source on them (src/query). Converting side only: no libmdb.
-//
 // The data source a conversion run reads through: pointed at a database file
 // and a record source (a table name or an SQL text), it yields a recordset.
 #pragma once
 
-#include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "reader/ReaderSettings.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {
-
-class StopRequest;
 
 class DataSource {
  public:
@@ -46,16 +35,5 @@ inline void OpenRecordSource(DataSource& dataSource, std::string_view databasePa
                              std::string_view recordSource) {
   dataSource.Open(databasePath, recordSource);
 }
-
-// The production data source: libmdb reads the Access file in a reader
-// process of its own, SQLite runs the record source. Text is converted to
-// codePage (an iconv name of a single-byte code page) as it is read. A file
-// that makes the reader run out of time or memory, crash, or report damage
-// gives 3343. A stop requested of stop (when given; it must outlive the data
-// source) ends the reading under way, the reader process included, with 18.
-inline constexpr const char* kDefaultCodePage = "WINDOWS-1252";
-std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage = kDefaultCodePage);
-std::unique_ptr<DataSource> CreateAccessDataSource(std::string codePage, ReaderSettings settings,
-                                                   const StopRequest* stop = nullptr);
 
 }  // namespace mdbtokvt

@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "common/CodePageChoice.h"
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 #include "source/DataSource.h"
 
 class QComboBox;

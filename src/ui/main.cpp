@@ -18,6 +18,7 @@
 #include "common/CodePageChoice.h"
 #include "common/StopOnSignals.h"
 #include "common/StopRequest.h"
+#include "readerclient/AccessDataSource.h"
 #include "source/DataSource.h"
 #include "ui/DirBrowser.h"
 #include "ui/FileChooser.h"

@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "access/AccessFile.h"
 #include "common/Error.h"
+#include "readerclient/AccessDataSource.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

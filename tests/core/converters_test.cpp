@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "MemoryRecordset.h"
 #include "TestSupport.h"
 #include "common/Error.h"
 #include "converters/ConvertGroups.h"
 #include "converters/ConvertReceivers.h"
 #include "converters/ConvertServices.h"
 #include "converters/RecordWriters.h"
-#include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
 #include "run/ReportText.h"
 #include "source/Recordset.h"

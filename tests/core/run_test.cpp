@@ -5,10 +5,10 @@
 #include <fstream>
 #include <map>
 
+#include "MemoryRecordset.h"
 #include "TestSupport.h"
 #include "common/Error.h"
 #include "common/StopRequest.h"
-#include "query/MemoryRecordset.h"
 #include "run/DBConvert.h"
 #include "tablefile/WriteBin.h"
 

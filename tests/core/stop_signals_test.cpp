@@ -26,7 +26,7 @@
 
 #include "TestSupport.h"
 #include "common/StopOnSignals.h"
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 
 extern char** environ;
 

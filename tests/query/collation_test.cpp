@@ -3,11 +3,11 @@
 // stored form of a text with its key.
 #include <gtest/gtest.h>
 
-#include "query/CollatedText.h"
 #include "query/LoadedTableModule.h"
 #include "query/PreparedQuery.h"
 #include "query/SqliteRecordset.h"
 #include "query/TextCollation.h"
+#include "sortorder/CollatedText.h"
 #include "source_test_support.h"
 
 namespace mdbtokvt {

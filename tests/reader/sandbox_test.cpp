@@ -21,9 +21,10 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
-#include "reader/ChildProcess.h"
 #include "reader/FileSystemLock.h"
-#include "reader/ReaderProtocol.h"
+#include "readerclient/AccessDataSource.h"
+#include "readerclient/ChildProcess.h"
+#include "readerprotocol/ReaderProtocol.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

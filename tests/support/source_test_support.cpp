@@ -8,8 +8,9 @@
 
 #include "common/CodePage.h"
 #include "common/Error.h"
-#include "query/CollatedText.h"
 #include "query/SqliteDatabase.h"
+#include "readerclient/AccessDataSource.h"
+#include "sortorder/CollatedText.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt::source_test {

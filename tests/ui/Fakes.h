@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "query/MemoryRecordset.h"
+#include "MemoryRecordset.h"
 #include "source/DataSource.h"
 #include "source/Recordset.h"
 #include "ui/FileChooser.h"

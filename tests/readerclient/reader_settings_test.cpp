@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/Error.h"
-#include "reader/ReaderSettings.h"
+#include "readerclient/ReaderSettings.h"
 
 namespace mdbtokvt {
 namespace {

@@ -1,4 +1,4 @@
-#include "reader/ReaderProtocol.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 #include <charconv>
 

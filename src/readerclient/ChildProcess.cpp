@@ -1,4 +1,4 @@
-#include "reader/ChildProcess.h"
+#include "readerclient/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

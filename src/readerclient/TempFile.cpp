@@ -1,4 +1,4 @@
-#include "reader/TempFile.h"
+#include "readerclient/TempFile.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "reader/ReaderClient.h"
+#include "readerclient/ReaderClient.h"
 
 #include <signal.h>
 #include <string.h>
@@ -11,8 +11,8 @@
 #include "common/DamagedFile.h"
 #include "common/Error.h"
 #include "common/StopRequest.h"
-#include "reader/ReaderProtocol.h"
-#include "reader/SyscallName.h"
+#include "readerclient/SyscallName.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "converters/ConversionReport.h"
 #include "names/NameSet.h"
 #include "names/NameTable.h"
-#include "run/ConversionReport.h"
 
 namespace mdbtokvt {
 

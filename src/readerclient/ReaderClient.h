@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "reader/ChildProcess.h"
-#include "reader/ReaderProtocol.h"
-#include "reader/ReaderSettings.h"
+#include "readerclient/ChildProcess.h"
+#include "readerclient/ReaderSettings.h"
+#include "readerprotocol/ReaderProtocol.h"
 
 namespace mdbtokvt {
 

@@ -4,6 +4,8 @@
 // runs the record source on it. A stop request, when given, is watched all
 // along: before the reader starts, while it runs, while SQLite runs the
 // statement and while the recordset is walked.
+#include "readerclient/AccessDataSource.h"
+
 #include <future>
 #include <memory>
 #include <optional>
@@ -13,8 +15,8 @@
 #include "common/Error.h"
 #include "common/StopRequest.h"
 #include "query/LoadedRecordSource.h"
-#include "reader/ReaderClient.h"
-#include "reader/TempFile.h"
+#include "readerclient/ReaderClient.h"
+#include "readerclient/TempFile.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

@@ -1,4 +1,4 @@
-#include "run/ConversionContext.h"
+#include "converters/ConversionContext.h"
 
 #include <cstdlib>
 #include <iostream>

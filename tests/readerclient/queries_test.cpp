@@ -9,7 +9,8 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
-#include "reader/ReaderSettings.h"
+#include "readerclient/AccessDataSource.h"
+#include "readerclient/ReaderSettings.h"
 #include "source/DataSource.h"
 #include "source_test_support.h"
 

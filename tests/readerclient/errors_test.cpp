@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "common/Error.h"
+#include "readerclient/AccessDataSource.h"
 #include "source/DataSource.h"
 #include "source_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "query/MemoryRecordset.h"
+#include "MemoryRecordset.h"
 
 #include <algorithm>
 

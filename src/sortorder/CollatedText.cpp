@@ -1,4 +1,4 @@
-#include "query/CollatedText.h"
+#include "sortorder/CollatedText.h"
 
 #include <cstdint>
 

@@ -15,7 +15,8 @@
 #include "TestSupport.h"
 #include "common/Error.h"
 #include "common/StopRequest.h"
-#include "reader/ReaderProtocol.h"
+#include "readerclient/AccessDataSource.h"
+#include "readerprotocol/ReaderProtocol.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

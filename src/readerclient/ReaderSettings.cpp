@@ -1,4 +1,4 @@
-#include "reader/ReaderSettings.h"
+#include "readerclient/ReaderSettings.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "reader/SyscallName.h"
+#include "readerclient/SyscallName.h"
 
 #include <seccomp.h>
 
