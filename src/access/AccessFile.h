@@ -1,13 +1,3 @@
-// src/access/: the Access file. The cheap checks made before any reader
-// sees a file (AccessFileCheck.h) and what libmdb's messages say about it
-// (LibraryMessages.h) use no libmdb and run in both processes (library
-// kvtaccesscheck). The rest reads the file through libmdb and runs in the
-// reader process only (kvtaccess): this file (libmdb's handle), the mapped
-// file, page layout, usage maps, the row scanner, field, text and
-// long-value decoding, and the catalog. It uses src/common, src/sortorder
-// and the stored form of texts of src/query (CollatedText.h); it knows
-// nothing of the reader process and runs no SQL.
-//
 // An Access file opened read-only through libmdb, with its catalog read once.
 // Owns the libmdb handle; table definitions read from it are owned by the
 // caller (TableDef) and must not outlive it.
