@@ -1,7 +1,9 @@
 // mdbtokvt-cli convert: what the window's Convert does, without a window.
+#include <cctype>
 #include <csignal>
 #include <iostream>
 #include <optional>
+#include <string>
 
 #include "cli/Commands.h"
 #include "cli/ReportJson.h"
@@ -11,6 +13,8 @@
 #include "common/StopOnSignals.h"
 #include "common/StopRequest.h"
 #include "converters/ConversionContext.h"
+#include "converters/Edition.h"
+#include "converters/FatalError.h"
 #include "readerclient/AccessDataSource.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
@@ -24,12 +28,17 @@ namespace {
 const CommandSyntax kConvertSyntax{
     "convert", kConvertUsage, {"--edition", "--codepage", "--report"}, {"SOURCE", "OUTDIR"}};
 
-// An edition by its name or its row number.
-std::optional<int16_t> ParseEdition(const std::string& text) {
-  const auto row = MatchKeyword(text, {"lumen", "vireo", "sentel", "quorra"});
-  if (row) return static_cast<int16_t>(*row);
-  const auto number = MatchKeyword(text, {"0", "1", "2", "3"});
-  if (number) return static_cast<int16_t>(*number);
+// An edition by its name (letter case aside) or its row number.
+std::optional<Edition> ParseEdition(const std::string& text) {
+  for (size_t row = 0; row < kEditionNames.size(); ++row) {
+    const std::string_view name = kEditionNames[row];
+    bool same = name.size() == text.size();
+    for (size_t i = 0; same && i < text.size(); ++i) {
+      same = std::tolower(static_cast<unsigned char>(text[i])) ==
+             std::tolower(static_cast<unsigned char>(name[i]));
+    }
+    if (same || text == std::to_string(row)) return EditionOfRow(static_cast<int>(row));
+  }
   return std::nullopt;
 }
 
@@ -47,15 +56,15 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
                    const FileStepHook& steps) {
   ParsedArguments parsed;
   if (const auto end = ParseCommandArguments(kConvertSyntax, args, parsed, out, err)) return *end;
-  int16_t editionRow = 0;
-  if (const std::string* edition = parsed.Option("--edition")) {
-    const auto row = ParseEdition(*edition);
-    if (!row) {
+  Edition edition = Edition::kLumen;
+  if (const std::string* editionText = parsed.Option("--edition")) {
+    const auto parsedEdition = ParseEdition(*editionText);
+    if (!parsedEdition) {
       return UsageError(err, "convert",
-                        "unknown edition " + Typed(*edition) +
+                        "unknown edition " + Typed(*editionText) +
                             " (lumen, vireo, sentel, quorra, or their rows 0 to 3)");
     }
-    editionRow = *row;
+    edition = *parsedEdition;
   }
   const std::optional<CodePageChoice> codePage = ChooseCodePage(parsed, "convert", err);
   if (!codePage) return kExitUsage;
@@ -75,15 +84,13 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
   // From here on a stop signal ends the conversion on its normal path, which
   // removes what it staged and ends the reader.
   const StopOnSignals stopOnSignals(stop);
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   context.stop = &stop;
   context.addressBookSource = IsAddressBookName(source);
-  context.editionRow = editionRow;
+  context.edition = edition;
   context.codePage = codePage->Description();
   context.codePageNote = codePage->note;
-  context.reportFatal = [&err](std::string_view title, std::string_view text) {
-    err << title << ": " << text << std::endl;
-  };
   bool committed = false;
   try {
     const Utf8Converter toUtf8(codePage->iconvName);
@@ -95,7 +102,7 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
       // table files, so a report that cannot be written changes nothing.
       options.reportPath = *reportPath;
       options.reportText = [&](const ConversionCounts& counts) {
-        return ReportJson(context.report, toUtf8, source, outDir, editionRow, counts);
+        return ReportJson(context.report, toUtf8, source, outDir, edition, counts);
       };
     }
     const ConversionCounts counts = ConvertDatabase(context, *dataSource, source, outDir, options);
@@ -105,12 +112,17 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     out << "TERMTAB.KVT: " << Counted(counts.services, "record", "records") << "\n";
     out << "USERTAB.KVT: " << Counted(counts.receivers, "record", "records") << "\n";
     out << "GROUPTAB.KVT: " << Counted(counts.groups, "record", "records") << "\n";
-    const int memberLimit = MemberLimitForEdition(editionRow);
+    const int memberLimit = MemberLimitForEdition(edition);
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";
     for (const std::string& note : context.report.sourceNotes) out << note << "\n";
     for (const std::string& note : context.report.outputNotes) out << note << "\n";
-    out << CompletionNote(editionRow) << "\n";
+    out << CompletionNote(edition) << "\n";
+  } catch (const FatalError& fatal) {
+    // The program goes no further: the conversion has removed what it
+    // staged on the way out.
+    err << fatal.title() << ": " << fatal.text() << std::endl;
+    return kExitFailure;
   } catch (...) {
     // Whatever failed once a stop was requested failed because of it (or
     // no longer matters); a failed commit has put the old files back.

@@ -18,13 +18,13 @@ Json ArrayOf(const Items& items, ToObject toObject) {
 }  // namespace
 
 std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUtf8,
-                       const std::string& source, const std::string& outputFolder,
-                       int16_t editionRow, const ConversionCounts& counts) {
+                       const std::string& source, const std::string& outputFolder, Edition edition,
+                       const ConversionCounts& counts) {
   Json json = Json::object();
   json["source"] = source;
   json["outputFolder"] = outputFolder;
-  json["editionRow"] = editionRow;
-  json["memberLimit"] = MemberLimitForEdition(editionRow);
+  json["editionRow"] = EditionRow(edition);
+  json["memberLimit"] = MemberLimitForEdition(edition);
   json["codePage"] = report.codePage;
   json["sourceNotes"] = report.sourceNotes;
   json["outputNotes"] = report.outputNotes;

@@ -5,12 +5,13 @@
 
 #include "cli/TextOutput.h"
 #include "converters/ConversionReport.h"
+#include "converters/Edition.h"
 #include "run/DBConvert.h"
 
 namespace mdbtokvt {
 
 std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUtf8,
-                       const std::string& source, const std::string& outputFolder,
-                       int16_t editionRow, const ConversionCounts& counts);
+                       const std::string& source, const std::string& outputFolder, Edition edition,
+                       const ConversionCounts& counts);
 
 }  // namespace mdbtokvt

@@ -1,42 +1,35 @@
-// The state one program keeps across conversions: the source kind, the
-// edition row, the three name tables, how to report a fatal error and the
-// request that stops a conversion. The front end owns it and passes it
-// down; nothing of it is global.
+// One conversion's state: what it reads (the source kind, the edition, the
+// code page line), the request that stops it, and what it finds on the way
+// (the report, the names written, the shortenings reported); and the name
+// tables it shortens names in, which live as long as the program and are
+// only referred to. The front end owns both and passes them down; nothing
+// of it is global.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
 #include "converters/ConversionReport.h"
+#include "converters/Edition.h"
 #include "names/NameSet.h"
-#include "names/NameTable.h"
+#include "names/NameTables.h"
 
 namespace mdbtokvt {
 
 class StopRequest;
 
-// Shows a fatal message (title, text) to the user; the caller ends the process
-// right after it returns.
-using FatalReporter = std::function<void(std::string_view title, std::string_view text)>;
-
-// Reports through the front end, then ends the process with status 1.
-[[noreturn]] void EndWithFatalError(const FatalReporter& reporter, std::string_view title,
-                                    std::string_view text);
-
 struct ConversionContext {
+  explicit ConversionContext(NameTables& nameTables) : names(nameTables) {}
+
+  // The front end's, kept across its conversions.
+  NameTables& names;
+
   // True for an address-book source (name ending in "ABK"), false for an MDB source.
   bool addressBookSource = false;
-  // Selected row of the edition list: 0 "Lumen", 1 "Vireo", 2 "Sentel", 3 "Quorra", -1 none.
-  int16_t editionRow = 0;
+  Edition edition = Edition::kLumen;
 
-  NameTable serviceNames;   // service names, and the service name of each receiver
-  NameTable receiverNames;  // receiver names, and the member names of groups
-  NameTable groupNames;     // group names
-
-  FatalReporter reportFatal;
   // When set (owned by the front end), a stop requested of it ends the
   // conversion under way with error 18 before its commit begins; once the
   // commit has begun, the commit runs to its end.
@@ -70,12 +63,6 @@ struct ConversionContext {
 // Source kind from a database file name: true when, with trailing blanks
 // removed, it ends in "ABK" compared upper-cased (only the last three count).
 bool IsAddressBookName(std::string_view databasePath);
-
-// Member slots per group record for an edition row: 32 for row 0, else 500.
-int16_t MemberLimitForEdition(int16_t editionRow);
-
-// The note shown when a conversion completes, which depends on the edition row.
-std::string CompletionNote(int16_t editionRow);
 
 // The line a front end shows when a signal stops it: after a conversion that
 // ended before its commit ("Stopped by SIGINT: the output folder was left as

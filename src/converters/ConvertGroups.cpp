@@ -36,7 +36,7 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
   if (value.kind() == Value::Kind::kText && value.text().size() <= NameTable::kMaxLength) {
     stored.assign(value.text());
   } else {
-    stored = ShortenAndNote(context, context.receiverNames, kTable,
+    stored = ShortenAndNote(context, context.names.receiverNames, kTable,
                             TextOf(context, value, kTable, row, column), value.lostSource());
   }
   NoteReplaced(context, kTable, row, column, value, stored, kNameField);
@@ -45,8 +45,8 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
                        int16_t slots) {
   const auto memberCount = static_cast<int16_t>(group.memberCount);
-  WriteKVTGroup(context.reportFatal, file, kSchemaMajor, kSchemaMinor, kSchemaPatch, group.name,
-                group.members, memberCount, slots);
+  WriteKVTGroup(file, kSchemaMajor, kSchemaMinor, kSchemaPatch, group.name, group.members,
+                memberCount, slots);
   if (group.sourceMembers > memberCount) {
     context.report.truncatedGroups.push_back({group.name, group.sourceMembers, memberCount});
   }
@@ -61,7 +61,7 @@ void WriteCurrentGroup(ConversionContext& context, TableFile& file, const Curren
 }  // namespace
 
 int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
-  const int16_t slots = MemberLimitForEdition(context.editionRow);
+  const int16_t slots = MemberLimitForEdition(context.edition);
   if (recordset.Bof() && recordset.Eof()) return 0;
   recordset.MoveFirst();
   const bool addressBook = context.addressBookSource;
@@ -72,7 +72,7 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
   int32_t row = 0;
   CurrentGroup current;
   current.members.resize(static_cast<size_t>(slots));
-  current.name = context.groupNames.ShortenName(ValueAsText(groupColumn.Read(recordset)));
+  current.name = context.names.groupNames.ShortenName(ValueAsText(groupColumn.Read(recordset)));
   // The group text of the row before, when it was a text: a row with the
   // same text belongs to the same group (shortening gives the same name).
   std::string previousText;
@@ -84,7 +84,7 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
     if (!(isText && previousWasText && groupValue.text() == previousText)) {
       // The name of a group is written once, and noted on its first row.
       std::string name = ShortenAndNote(
-          context, context.groupNames, kTable,
+          context, context.names.groupNames, kTable,
           TextOf(context, groupValue, kTable, row, groupColumn.name()), groupValue.lostSource());
       NoteReplaced(context, kTable, row, groupColumn.name(), groupValue, name, kNameField);
       previousWasText = isText;

@@ -26,20 +26,20 @@ int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, T
     ++row;
     const Value& receiver = receiverColumn.Read(recordset);
     const std::string receiverName = ShortenAndNote(
-        context, context.receiverNames, kTable,
+        context, context.names.receiverNames, kTable,
         TextOf(context, receiver, kTable, row, receiverColumn.name()), receiver.lostSource());
     NoteReplaced(context, kTable, row, receiverColumn.name(), receiver, receiverName, kNameField);
     const Value& pager = pagerColumn.Read(recordset);
     const Value& service = serviceColumn.Read(recordset);
     const std::string serviceName = ShortenAndNote(
-        context, context.serviceNames, kTable,
+        context, context.names.serviceNames, kTable,
         TextOf(context, service, kTable, row, serviceColumn.name()), service.lostSource());
     const std::string pagerId = TextOf(context, pager, kTable, row, pagerColumn.name());
     NoteReplaced(context, kTable, row, pagerColumn.name(), pager, pagerId, kPagerField);
     NoteReplaced(context, kTable, row, serviceColumn.name(), service, serviceName, kNameField);
 
-    WriteKVTReceiver(context.reportFatal, file, kSchemaMajor, kSchemaMinor, kSchemaPatch,
-                     receiverName, pagerId, serviceName);
+    WriteKVTReceiver(file, kSchemaMajor, kSchemaMinor, kSchemaPatch, receiverName, pagerId,
+                     serviceName);
     context.writtenReceivers.insert(receiverName);
     if (!context.writtenServices.contains(serviceName)) {
       context.report.unknownServices.push_back({std::string(kTable), receiverName, serviceName});

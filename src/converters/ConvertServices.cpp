@@ -73,8 +73,8 @@ int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, Ta
     ++row;
     const Value& nameValue = columns.name.Read(recordset);
     const std::string fullName = TextOf(context, nameValue, kTable, row, columns.name.name());
-    const std::string name =
-        ShortenAndNote(context, context.serviceNames, kTable, fullName, nameValue.lostSource());
+    const std::string name = ShortenAndNote(context, context.names.serviceNames, kTable, fullName,
+                                            nameValue.lostSource());
     NoteReplaced(context, kTable, row, columns.name.name(), nameValue, name, kNameField);
     const Value& addressValue = columns.address.Read(recordset);
     const std::string address = TextOf(context, addressValue, kTable, row, columns.address.name());
@@ -113,8 +113,8 @@ int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, Ta
       }
     }
 
-    WriteKVTService(context.reportFatal, file, kSchemaMajor, kSchemaMinor, kSchemaPatch, name,
-                    address, baudCode, settingsCode, maxMessageLength);
+    WriteKVTService(file, kSchemaMajor, kSchemaMinor, kSchemaPatch, name, address, baudCode,
+                    settingsCode, maxMessageLength);
     context.writtenServices.insert(name);
     recordset.MoveNext();
   }

@@ -1,6 +1,7 @@
 // The record writers of the three table files. Each entry checks the schema
 // version and hands the values to the routine that lays out the 9.6.0 record;
-// on any other version it reports "Fatal Error" and ends the process.
+// on any other version it throws FatalError ("Fatal Error" and a message
+// naming the writer and the version), which the front end shows before it ends.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "converters/ConversionContext.h"
 #include "tablefile/TableFile.h"
 
 namespace mdbtokvt {
@@ -17,20 +17,19 @@ inline constexpr int kServiceRecordSize = 572;
 inline constexpr int kReceiverRecordSize = 352;
 inline constexpr int GroupRecordSize(int slots) { return 48 + 33 * slots; }
 
-void WriteKVTService(const FatalReporter& reportFatal, TableFile& file, int16_t major,
-                     int16_t minor, int16_t patch, std::string_view serviceName,
-                     std::string_view terminalAddress, int16_t baudCode, int16_t settingsCode,
-                     int16_t maxMessageLength);
+void WriteKVTService(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                     std::string_view serviceName, std::string_view terminalAddress,
+                     int16_t baudCode, int16_t settingsCode, int16_t maxMessageLength);
 
-void WriteKVTReceiver(const FatalReporter& reportFatal, TableFile& file, int16_t major,
-                      int16_t minor, int16_t patch, std::string_view receiverName,
-                      std::string_view pagerId, std::string_view serviceName);
+void WriteKVTReceiver(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                      std::string_view receiverName, std::string_view pagerId,
+                      std::string_view serviceName);
 
 // members holds the filled slots in order (memberCount of them at most);
 // slots past it are written as NUL bytes up to slotCount.
-void WriteKVTGroup(const FatalReporter& reportFatal, TableFile& file, int16_t major, int16_t minor,
-                   int16_t patch, std::string_view groupName,
-                   const std::vector<std::string>& members, int16_t memberCount, int16_t slotCount);
+void WriteKVTGroup(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                   std::string_view groupName, const std::vector<std::string>& members,
+                   int16_t memberCount, int16_t slotCount);
 
 // The text of the schema message, e.g. "WriteKVTReceiver: KVT schema 9.6.1 not
 // currently supported."

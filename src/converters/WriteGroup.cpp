@@ -1,4 +1,5 @@
 // The group record: 48 + 33 x slots bytes.
+#include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
 #include "tablefile/WriteBin.h"
 
@@ -27,14 +28,12 @@ void WriteGroupRecord(TableFile& file, std::string_view groupName,
 
 }  // namespace
 
-void WriteKVTGroup(const FatalReporter& reportFatal, TableFile& file, int16_t major, int16_t minor,
-                   int16_t patch, std::string_view groupName,
-                   const std::vector<std::string>& members, int16_t memberCount,
-                   int16_t slotCount) {
+void WriteKVTGroup(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                   std::string_view groupName, const std::vector<std::string>& members,
+                   int16_t memberCount, int16_t slotCount) {
   if (major != 9 || minor != 6 || patch != 0) {
     // The group writer shares the receiver writer's message word for word.
-    EndWithFatalError(reportFatal, "Fatal Error",
-                      SchemaMessage("WriteKVTReceiver", major, minor, patch));
+    throw FatalError("Fatal Error", SchemaMessage("WriteKVTReceiver", major, minor, patch));
   }
   WriteGroupRecord(file, groupName, members, memberCount, slotCount);
 }

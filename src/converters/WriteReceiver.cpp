@@ -1,4 +1,5 @@
 // The 352-byte receiver record.
+#include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
 #include "tablefile/WriteBin.h"
 
@@ -23,12 +24,11 @@ void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::st
 
 }  // namespace
 
-void WriteKVTReceiver(const FatalReporter& reportFatal, TableFile& file, int16_t major,
-                      int16_t minor, int16_t patch, std::string_view receiverName,
-                      std::string_view pagerId, std::string_view serviceName) {
+void WriteKVTReceiver(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                      std::string_view receiverName, std::string_view pagerId,
+                      std::string_view serviceName) {
   if (major != 9 || minor != 6 || patch != 0) {
-    EndWithFatalError(reportFatal, "Fatal Error",
-                      SchemaMessage("WriteKVTReceiver", major, minor, patch));
+    throw FatalError("Fatal Error", SchemaMessage("WriteKVTReceiver", major, minor, patch));
   }
   WriteReceiverRecord(file, receiverName, pagerId, serviceName);
 }

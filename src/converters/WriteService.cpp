@@ -1,5 +1,6 @@
 // The 572-byte service record.
 #include "common/Error.h"
+#include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
 #include "tablefile/WriteBin.h"
 
@@ -57,13 +58,11 @@ void WriteServiceRecord(TableFile& file, std::string_view serviceName,
 
 }  // namespace
 
-void WriteKVTService(const FatalReporter& reportFatal, TableFile& file, int16_t major,
-                     int16_t minor, int16_t patch, std::string_view serviceName,
-                     std::string_view terminalAddress, int16_t baudCode, int16_t settingsCode,
-                     int16_t maxMessageLength) {
+void WriteKVTService(TableFile& file, int16_t major, int16_t minor, int16_t patch,
+                     std::string_view serviceName, std::string_view terminalAddress,
+                     int16_t baudCode, int16_t settingsCode, int16_t maxMessageLength) {
   if (major != 9 || minor != 6 || patch != 0) {
-    EndWithFatalError(reportFatal, "Fatal Error",
-                      SchemaMessage("WriteKVTService", major, minor, patch));
+    throw FatalError("Fatal Error", SchemaMessage("WriteKVTService", major, minor, patch));
   }
   WriteServiceRecord(file, serviceName, terminalAddress, baudCode, settingsCode, maxMessageLength);
 }

@@ -8,12 +8,14 @@
 #include <QSocketNotifier>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
 #include "common/Error.h"
 #include "common/StopRequest.h"
 #include "common/Utf8Converter.h"
+#include "converters/FatalError.h"
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
 #include "run/ReportText.h"
@@ -90,9 +92,6 @@ MainWindow::MainWindow(MainWindowServices services, std::unique_ptr<DataSource> 
       label1_(new QLabel(tr("Telvane Wireless Version:"), this)),
       version_(new QComboBox(this)),
       doConversion_(new QPushButton(tr("Convert"), this)) {
-  context_.reportFatal = [this](std::string_view title, std::string_view text) {
-    ReportFatal(title, text);
-  };
   context_.codePage = codePage_.Description();
   context_.codePageNote = codePage_.note;
   context_.stop = services_.stop;
@@ -164,7 +163,9 @@ void MainWindow::LoadSettings() {
   SettingsStore& settings = services_.settings;
   mdbFilename_->setText(settings.Get(kSettingsSection, kLastMdbFilenameKey, QString()));
   kvtPath_->setText(settings.Get(kSettingsSection, kLastKvtPathKey, QString()));
-  version_->addItems({tr("Lumen"), tr("Vireo"), tr("Sentel"), tr("Quorra")});
+  for (const std::string_view name : kEditionNames) {
+    version_->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  }
   version_->setCurrentIndex(0);
 }
 
@@ -196,7 +197,15 @@ void MainWindow::Convert() {
   }
   context_.addressBookSource = IsAddressBookName(ToLocalPath(databasePath));
 
-  const auto failure = RunConversion(databasePath, outputPath);
+  std::optional<QString> failure;
+  try {
+    failure = RunConversion(databasePath, outputPath);
+  } catch (const FatalError& fatal) {
+    // The program goes no further; main ends it once this returns.
+    ReportFatal(fatal.title(), fatal.text());
+    emit FatalErrorShown(EXIT_FAILURE);
+    return;
+  }
   // A conversion that failed after a stop failed because of it; one that
   // succeeded had begun its commit when the stop came.
   if (EndIfStopped(failure ? StopMoment::kBeforeCommit : StopMoment::kAfterCommit)) return;
@@ -205,7 +214,7 @@ void MainWindow::Convert() {
     return;
   }
   messages.Show(QMessageBox::Information, tr("Note"),
-                FromLocalText(CompletionNote(context_.editionRow)), ReportDetails());
+                FromLocalText(CompletionNote(context_.edition)), ReportDetails());
 }
 
 QString MainWindow::ReportDetails() const {
@@ -213,7 +222,7 @@ QString MainWindow::ReportDetails() const {
   const bool changed = !context_.report.empty();
   if (changed) {
     lines << QString::fromStdString(
-        ReportSummary(context_.report, MemberLimitForEdition(context_.editionRow)));
+        ReportSummary(context_.report, MemberLimitForEdition(context_.edition)));
   }
   lines << QString::fromStdString(CodePageLine(context_.report));
   if (changed) {
@@ -233,7 +242,7 @@ std::optional<QString> MainWindow::RunConversion(const QString& databasePath,
   settings.Save(kSettingsSection, kLastMdbFilenameKey, databasePath);
   settings.Save(kSettingsSection, kLastKvtPathKey, outputPath);
 
-  context_.editionRow = static_cast<int16_t>(version_->currentIndex());
+  context_.edition = EditionOfRow(version_->currentIndex());
   const auto errorText = [](int number, std::string_view description) {
     return tr("Error %1: %2").arg(QString::number(number), FromLocalText(description));
   };
@@ -241,6 +250,8 @@ std::optional<QString> MainWindow::RunConversion(const QString& databasePath,
     ConvertDatabase(context_, *dataSource_, ToLocalPath(databasePath), ToLocalPath(outputPath));
   } catch (const ConversionError& error) {
     return errorText(error.number(), error.what());
+  } catch (const FatalError&) {
+    throw;  // for Convert, which ends the program
   } catch (const std::bad_alloc&) {
     return errorText(kErrOutOfMemory, "Out of memory");
   } catch (const std::exception& error) {

@@ -56,6 +56,8 @@ class MainWindow final : public QWidget {
   // A stop was requested: the program should end with exitStatus (128 + the
   // signal's number) after printing message. Said once.
   void StoppedBySignal(int exitStatus, const QString& message);
+  // A fatal error has been shown: the program should end with exitStatus.
+  void FatalErrorShown(int exitStatus);
 
  private:
   void SetUpControls();
@@ -66,7 +68,8 @@ class MainWindow final : public QWidget {
   void BrowseForOutputFolder();
   void Convert();
   // Saves the paths and runs the conversion under the wait cursor; the text
-  // of the error that stopped it, if one did.
+  // of the error that stopped it, if one did. A FatalError goes on to the
+  // caller.
   std::optional<QString> RunConversion(const QString& databasePath, const QString& outputPath);
   // The code page of the last conversion and what it changed, as readable
   // lines.
@@ -79,7 +82,8 @@ class MainWindow final : public QWidget {
   MainWindowServices services_;
   std::unique_ptr<DataSource> dataSource_;
   CodePageChoice codePage_;
-  ConversionContext context_;
+  NameTables names_;  // as long as the window
+  ConversionContext context_{names_};
   QSocketNotifier* stopNotifier_ = nullptr;
   bool stopSaid_ = false;
 

@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
                      std::fprintf(stderr, "MDBtoKVT: %s\n", message.toLocal8Bit().constData());
                      QCoreApplication::exit(exitStatus);
                    });
+  QObject::connect(&window, &MainWindow::FatalErrorShown, &app,
+                   [](int exitStatus) { QCoreApplication::exit(exitStatus); });
   if (const QString file = optionValue(QStringLiteral("--screenshot")); !file.isEmpty()) {
     return SaveMainWindowPicture(window, file) ? 0 : 1;
   }

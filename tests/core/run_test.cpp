@@ -69,7 +69,8 @@ TEST(ConversionRun, WritesHeaderRecordsAndCount) {
   std::ofstream(dir.path() / "T.KVT") << std::string(5000, 'x');
   FakeDataSource source;
   source.results["SELECT *"] = {{"n"}, Rows(3)};
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
   OutputFolder folder(dir.str());
   EXPECT_EQ(RunTable(context, source, "/db.mdb", folder, run), 3);
@@ -84,7 +85,8 @@ TEST(ConversionRun, UsesTheRecordSourceOfTheSourceKind) {
   test::TempFolder dir;
   FakeDataSource source;
   source.results["PostOffices"] = {{"n"}, {}};
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   context.addressBookSource = true;
   OutputFolder folder(dir.str());
   const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
@@ -99,7 +101,8 @@ TEST(ConversionRun, OverflowNamesTheTableAndChangesNothing) {
   const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
   source.results["SELECT *"] = {{"n"}, {}};
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   const TableRun run{"T.KVT", "", "SELECT *", "receivers", HugeConverter};
   try {
     OutputFolder folder(dir.str());
@@ -137,7 +140,8 @@ TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
   FakeDataSource source;
   FillMdbResults(source);
   source.results.erase(std::string(kGroupRun.mdbSource));  // the last run fails
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   try {
     ConvertDatabase(context, source, "/db.mdb", dir.str());
     FAIL() << "no error";
@@ -154,7 +158,8 @@ TEST(ConversionRun, TableFileNameThatIsAFolderChangesNothing) {
   const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
   FillMdbResults(source);
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   try {
     ConvertDatabase(context, source, "/db.mdb", dir.str());
     FAIL() << "no error";
@@ -169,7 +174,8 @@ TEST(ConversionRun, OutputFolderThatIsAFileOrMissing) {
   std::ofstream(dir.path() / "plain") << "x";
   FakeDataSource source;
   FillMdbResults(source);
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   for (const auto& [folder, number] :
        {std::pair{(dir.path() / "plain").string(), kErrPathNotFound},
         std::pair{(dir.path() / "missing").string(), kErrPathNotFound}}) {
@@ -218,7 +224,8 @@ TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
   int failures = 0;
   for (int failAt = 0;; ++failAt) {
     int callsLeft = failAt;
-    ConversionContext context;
+    NameTables names;
+    ConversionContext context(names);
     auto factory = [&](const std::string& path) {
       return std::make_unique<FailingStream>(CreateFileStream(path), &callsLeft);
     };
@@ -251,7 +258,8 @@ TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
   const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
   FillMdbResults(source);
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   ConversionOptions options;
   options.reportPath = (dir.path() / "report.json").string();
   options.reportText = [](const ConversionCounts&) { return std::string("new report"); };
@@ -288,7 +296,8 @@ TEST(ConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
   {
     StopRequest stop;
     stop.SetPointObserver([&](std::string_view point) { points.emplace_back(point); });
-    ConversionContext context;
+    NameTables names;
+    ConversionContext context(names);
     context.stop = &stop;
     ConvertDatabase(context, source, "/db.mdb", test::TempFolder().str());
   }
@@ -301,7 +310,8 @@ TEST(ConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
     stop.SetPointObserver([&](std::string_view point) {
       if (point == at) stop.Request(SIGTERM);
     });
-    ConversionContext context;
+    NameTables names;
+    ConversionContext context(names);
     context.stop = &stop;
     if (at == "commit") {
       ConvertDatabase(context, source, "/db.mdb", dir.str());
@@ -327,7 +337,8 @@ TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {
       {Value::Text(longName), Value::Text("3"), Value::Text("Svc")});
   source.results[std::string(kGroupRun.mdbSource)].second.push_back(
       {Value::Text("G"), Value::Text(longName)});
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   ConvertDatabase(context, source, "/db.mdb", first.str());
   ConvertDatabase(context, source, "/db.mdb", second.str());
   EXPECT_EQ(test::FolderSnapshot(first.path()), test::FolderSnapshot(second.path()));

@@ -43,9 +43,8 @@ std::string Table(const std::function<void(TableFile&)>& records, int16_t count)
 }
 
 TEST(TableFileReader, DecodesEveryKind) {
-  const FatalReporter none;
   const std::string services =
-      Table([&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "Svc", "555", 4, 0, -1); }, 1);
+      Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "Svc", "555", 4, 0, -1); }, 1);
   const auto s = ParseTableFile(services, "whatever.bin");
   ASSERT_EQ(s.kind, TableKind::kService);
   EXPECT_EQ(s.services.at(0).name, "Svc");
@@ -55,8 +54,8 @@ TEST(TableFileReader, DecodesEveryKind) {
 
   const std::string groups = Table(
       [&](TableFile& f) {
-        WriteKVTGroup(none, f, 9, 6, 0, "G1", {"a", "b"}, 2, 500);
-        WriteKVTGroup(none, f, 9, 6, 0, "G2", {}, 0, 500);
+        WriteKVTGroup(f, 9, 6, 0, "G1", {"a", "b"}, 2, 500);
+        WriteKVTGroup(f, 9, 6, 0, "G2", {}, 0, 500);
       },
       2);
   const auto g = ParseTableFile(groups, "x/grouptab.kvt");
@@ -71,9 +70,8 @@ TEST(TableFileReader, DecodesEveryKind) {
 }
 
 TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
-  const FatalReporter none;
   const std::string good =
-      Table([&](TableFile& f) { WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
+      Table([&](TableFile& f) { WriteKVTReceiver(f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
   EXPECT_EQ(ErrorOf(good, "USERTAB.KVT"), 0);
   EXPECT_EQ(ErrorOf("", "USERTAB.KVT"), 321);
   EXPECT_EQ(ErrorOf(good.substr(0, 14), "USERTAB.KVT"), 321);
@@ -93,7 +91,7 @@ TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
   negativeCount[14] = static_cast<char>(0x80);
   EXPECT_EQ(ErrorOf(negativeCount, "USERTAB.KVT"), 321);
   const std::string group =
-      Table([&](TableFile& f) { WriteKVTGroup(none, f, 9, 6, 0, "G", {"a"}, 1, 32); }, 1);
+      Table([&](TableFile& f) { WriteKVTGroup(f, 9, 6, 0, "G", {"a"}, 1, 32); }, 1);
   std::string tooMany = group;
   tooMany[15 + 34] = 33;  // member count above the slots
   EXPECT_EQ(ErrorOf(tooMany, "GROUPTAB.KVT"), 321);
@@ -103,12 +101,10 @@ TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
 // What a damaged file's message says: what the header claims and what the
 // length allows, in plain words and with sizes grouped by thousands.
 TEST(TableFileReader, SaysWhatTheHeaderClaimsAndWhatTheLengthAllows) {
-  const FatalReporter none;
   std::string services;
   for (int i = 0; i < 6; ++i) {
     services +=
-        Table([&](TableFile& f) { WriteKVTService(none, f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1)
-            .substr(15);
+        Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1).substr(15);
   }
   std::string header = Table([](TableFile&) {}, 6);
   EXPECT_EQ(MessageOf(header + services + std::string(984, 'x'), "out/TERMTAB.KVT"),
@@ -151,26 +147,25 @@ TEST(TableFileReader, AFolderIsNoTableFile) {
 }
 
 TEST(VerifyOutput, FindsDanglingNamesAndDuplicates) {
-  const FatalReporter none;
   test::TempFolder dir;
   auto write = [&](const char* name, const std::string& bytes) {
     std::ofstream(dir.path() / name, std::ios::binary) << bytes;
   };
   write("TERMTAB.KVT", Table(
                            [&](TableFile& f) {
-                             WriteKVTService(none, f, 9, 6, 0, "Svc", "1", 0, 0, 0);
-                             WriteKVTService(none, f, 9, 6, 0, "Svc", "2", 0, 0, 0);
+                             WriteKVTService(f, 9, 6, 0, "Svc", "1", 0, 0, 0);
+                             WriteKVTService(f, 9, 6, 0, "Svc", "2", 0, 0, 0);
                            },
                            2));
   write("USERTAB.KVT", Table(
                            [&](TableFile& f) {
-                             WriteKVTReceiver(none, f, 9, 6, 0, "Ann", "1", "Svc");
-                             WriteKVTReceiver(none, f, 9, 6, 0, "Bob", "2", "Gone");
+                             WriteKVTReceiver(f, 9, 6, 0, "Ann", "1", "Svc");
+                             WriteKVTReceiver(f, 9, 6, 0, "Bob", "2", "Gone");
                            },
                            2));
   write("GROUPTAB.KVT", Table(
                             [&](TableFile& f) {
-                              WriteKVTGroup(none, f, 9, 6, 0, "G", {"Ann", "Eve"}, 2, 32);
+                              WriteKVTGroup(f, 9, 6, 0, "G", {"Ann", "Eve"}, 2, 32);
                             },
                             1));
   VerifyResult r = VerifyOutputFolder(dir.str());

@@ -24,6 +24,7 @@
 #include "access/AccessFileCheck.h"
 #include "common/Error.h"
 #include "converters/ConversionContext.h"
+#include "converters/FatalError.h"
 #include "query/LoadedRecordSource.h"
 #include "reader/ReaderJob.h"
 #include "readerclient/AccessDataSource.h"
@@ -141,12 +142,10 @@ Scratch& TheScratch() {
 // the run returned.
 void Convert(InProcessDataSource& source, const std::string& databasePath, bool addressBook,
              int16_t editionRow) {
-  ConversionContext context;
+  NameTables names;
+  ConversionContext context(names);
   context.addressBookSource = addressBook;
-  context.editionRow = editionRow;
-  context.reportFatal = [](std::string_view title, std::string_view text) {
-    Fault(std::string(title) + ": " + std::string(text));
-  };
+  context.edition = EditionOfRow(editionRow);
   context.StartConversion();
 
   // One byte vector per staged file, in the order the runs create them.
@@ -161,6 +160,8 @@ void Convert(InProcessDataSource& source, const std::string& databasePath, bool 
     int16_t count = 0;
     try {
       count = RunTable(context, source, databasePath, folder, *run);
+    } catch (const FatalError& e) {
+      Fault(e.title() + ": " + e.text());
     } catch (const ConversionError& e) {
       if (Verbose()) {
         std::fprintf(stderr, "%s %s: error %d: %s\n", addressBook ? "abk" : "mdb",

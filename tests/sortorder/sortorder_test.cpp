@@ -280,7 +280,8 @@ TEST(SortKeys, GroupTableInAccessOrder) {
   // 350 groups of one member each: the group table lists them in the order
   // of the Access-written index on their names.
   test::TempFolder out;
-  ConversionContext context;
+  NameTables nameTables;
+  ConversionContext context(nameTables);
   auto dataSource = CreateAccessDataSource();
   ConvertDatabase(context, *dataSource, source_test::Fixture("collation/collation-shared.mdb"),
                   out.str());
@@ -322,7 +323,8 @@ TEST(SortKeys, GroupTableInAccess2010Order) {
   // The same groups in the Access 2010 file: the group table lists them in
   // the order of its index, which is not the 2000-2007 order.
   test::TempFolder out;
-  ConversionContext context;
+  NameTables nameTables;
+  ConversionContext context(nameTables);
   auto dataSource = CreateAccessDataSource();
   ConvertDatabase(context, *dataSource, source_test::Fixture("collation/collation-ace2010.accdb"),
                   out.str());
@@ -447,7 +449,8 @@ TEST(SortKeys, AnotherSortOrderIsNamedInTheReport) {
   // sources read the file.
   const std::string path = WithRussianSortOrder(folder, "sample.mdb", 0x6E);
   test::TempFolder out;
-  ConversionContext context;
+  NameTables nameTables;
+  ConversionContext context(nameTables);
   auto dataSource = CreateAccessDataSource();
   ConvertDatabase(context, *dataSource, path, out.str());
   EXPECT_EQ(context.report.sourceNotes.size(), 1u);

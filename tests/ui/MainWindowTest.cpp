@@ -21,6 +21,7 @@
 #include "common/Error.h"
 #include "common/StopRequest.h"
 #include "converters/ConversionContext.h"
+#include "converters/FatalError.h"
 #include "readerclient/AccessDataSource.h"
 #include "run/DBConvert.h"
 #include "source/DataSource.h"
@@ -236,9 +237,9 @@ class MainWindowTest : public QObject {
     h.SetUpValidPaths();
     h.version().setCurrentIndex(row);
     h.Click("DoConversion");
-    QCOMPARE(int{h.context().editionRow}, row);
+    QCOMPARE(int{EditionRow(h.context().edition)}, row);
     QCOMPARE(h.OutputFiles(), kTableFiles);
-    const QString note = QString::fromStdString(CompletionNote(static_cast<int16_t>(row)));
+    const QString note = QString::fromStdString(CompletionNote(EditionOfRow(row)));
     QCOMPARE(note == kShortNote, row != 0);
     QCOMPARE(h.messages.log, QStringList{LogEntry(QMessageBox::Information, "Note", note)});
   }
@@ -258,7 +259,8 @@ class MainWindowTest : public QObject {
     QVERIFY(details.startsWith("1 group truncated to 32 members"));
     // The note's text itself stays exactly as it was.
     QCOMPARE(h.messages.log.back(),
-             LogEntry(QMessageBox::Information, "Note", QString::fromStdString(CompletionNote(0))));
+             LogEntry(QMessageBox::Information, "Note",
+                      QString::fromStdString(CompletionNote(Edition::kLumen))));
     QVERIFY2(details.contains("\nCode page: Windows-1252, from the locale C\n"),
              qPrintable(details));
     // Nothing changed: the details only name the code page.
@@ -393,9 +395,17 @@ class MainWindowTest : public QObject {
 
   void fatalErrorShowsWarningWithoutWaitCursor() {
     Harness h;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    h.context().reportFatal("Fatal Error", "Record too long");
+    h.SetUpValidPaths();
+    QSignalSpy ended(h.window.get(), &MainWindow::FatalErrorShown);
+    h.source->onOpen = [] {
+      // The cursor of a conversion under way, and one more of someone else's.
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      throw FatalError("Fatal Error", "Record too long");
+    };
+    h.Click("DoConversion");
     QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended[0][0].toInt(), EXIT_FAILURE);
     QCOMPARE(h.messages.log,
              QStringList{LogEntry(QMessageBox::Warning, "Fatal Error", "Record too long")});
   }
