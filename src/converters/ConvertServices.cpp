@@ -6,7 +6,6 @@
 
 #include "converters/ConverterSupport.h"
 #include "converters/RecordWriters.h"
-#include "converters/StringFuncs.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -105,7 +104,7 @@ int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, Ta
       if (maxMessage.IsNull()) NoteDefaulted(context, kTable, row, columns.maxMessage.name());
       maxMessageLength = ValueAsInt16(maxMessage);
     } else {
-      const std::string text = NullToEmpty(maxMessage);
+      const std::string text = ValueAsText(maxMessage);  // "" for Null
       if (text.empty()) {
         NoteDefaulted(context, kTable, row, columns.maxMessage.name());
       } else {

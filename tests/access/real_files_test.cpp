@@ -24,7 +24,7 @@ std::ostream& operator<<(std::ostream& out, const RealTable& t) {
   return out << t.file << "." << t.table;
 }
 
-class SourceRealFileTest : public ::testing::TestWithParam<RealTable> {
+class RealFileTest : public ::testing::TestWithParam<RealTable> {
  protected:
   static const CodePage& Cp1252() {
     static const CodePage page = CodePage::Load("WINDOWS-1252");
@@ -78,7 +78,7 @@ class SourceRealFileTest : public ::testing::TestWithParam<RealTable> {
   }
 };
 
-TEST_P(SourceRealFileTest, TableMatchesExport) {
+TEST_P(RealFileTest, TableMatchesExport) {
   const RealTable& t = GetParam();
   const auto csv = source_test::ReadCsv(Fixture("real/") + t.file + "." + t.table + ".csv");
   const auto result = source_test::ReadAll(Fixture("real/") + t.file, t.table);
@@ -100,7 +100,7 @@ TEST_P(SourceRealFileTest, TableMatchesExport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    AllTables, SourceRealFileTest,
+    AllTables, RealFileTest,
     ::testing::Values(RealTable{"testV1997.mdb", "Table1"}, RealTable{"testV1997.mdb", "Table2"},
                       RealTable{"testV1997.mdb", "Table3"}, RealTable{"testV1997.mdb", "Table4"},
                       RealTable{"nwind.mdb", "Categories"}, RealTable{"nwind.mdb", "Customers"},

@@ -28,7 +28,7 @@ DecodedText DecodeJet4(std::initializer_list<int> bytes) {
 
 std::string Jet4(std::initializer_list<int> bytes) { return DecodeJet4(bytes).text; }
 
-TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
+TEST(TextDecoding, Jet4PlainAndCompressedText) {
   EXPECT_EQ(Jet4({'H', 0, 'i', 0}), "Hi");
   EXPECT_EQ(Jet4({0xAC, 0x20, 0x41, 0x01}), "\x80?");  // euro, A with ogonek
   // Compressed: FF FE, one byte per character, 00 switching to UCS-2 and back.
@@ -43,7 +43,7 @@ TEST(SourceTextDecoding, Jet4PlainAndCompressedText) {
   EXPECT_EQ(Jet4({'a', 0, 'b'}), "a");  // a stray odd byte is dropped
 }
 
-TEST(SourceTextDecoding, Jet3TextUsesTheFileCodePage) {
+TEST(TextDecoding, Jet3TextUsesTheFileCodePage) {
   const CodePage cp850 = CodePage::Load("CP850");
   const std::vector<uint8_t> stored = {0x82, 0x9C};  // e-acute and pound sign in CP850
   DecodedText decoded;
@@ -53,7 +53,7 @@ TEST(SourceTextDecoding, Jet3TextUsesTheFileCodePage) {
   EXPECT_EQ(decoded.lostSource, "");
 }
 
-TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
+TEST(TextDecoding, KeysComeFromTheCharactersAsStored) {
   // Greek and Polish letters have no Windows-1252 form: both names are
   // written with '?', but each keeps the key of its own letters.
   const std::string alpha = Jet4({0xB1, 0x03, 'x', 0});    // U+03B1
@@ -82,7 +82,7 @@ TEST(SourceTextDecoding, KeysComeFromTheCharactersAsStored) {
   EXPECT_EQ(compressedKey, decoded.key);
 }
 
-TEST(SourceTextDecoding, TextThatLosesCharactersKeepsItsSource) {
+TEST(TextDecoding, TextThatLosesCharactersKeepsItsSource) {
   // Polish L with stroke and Greek alpha have no Windows-1252 form; a '?'
   // of the text itself, and a text the code page holds, lose nothing.
   const DecodedText polish = DecodeJet4({0x41, 0x01, 'u', 0, 'k', 0});
@@ -94,7 +94,7 @@ TEST(SourceTextDecoding, TextThatLosesCharactersKeepsItsSource) {
   EXPECT_EQ(DecodeJet4({'a', 0, 0x3D, 0xD8, 0x00, 0xDE}).lostSource, "a\xF0\x9F\x98\x80");
 }
 
-TEST(SourceTextDecoding, Cp1252AddressBook) {
+TEST(TextDecoding, Cp1252AddressBook) {
   const auto contacts = ReadAll(Fixture("cp1252.abk"), "Contacts");
   const auto names = Column(contacts, 1);
   ASSERT_EQ(names.size(), 15u);
@@ -113,7 +113,7 @@ TEST(SourceTextDecoding, Cp1252AddressBook) {
   EXPECT_EQ(Column(offices, 1)[2], "EuroPage \x93Premium\x94 \x80");
 }
 
-TEST(SourceTextDecoding, NullIsNotEmptyText) {
+TEST(TextDecoding, NullIsNotEmptyText) {
   const auto offices = ReadAll(Fixture("nulls.abk"), "PostOffices");
   ASSERT_EQ(offices.rows.size(), 3u);
   for (size_t i = 1; i < offices.rows[0].size(); ++i) {

@@ -12,7 +12,7 @@ const CodePage& Cp1252() {
   return page;
 }
 
-TEST(SourceCodePage, Windows1252Conversion) {
+TEST(CodePage, Windows1252Conversion) {
   const CodePage& cp = Cp1252();
   EXPECT_EQ(cp.Encode(u'A'), 'A');
   EXPECT_EQ(cp.Encode(u'\u20AC'), 0x80);  // euro sign
@@ -25,7 +25,7 @@ TEST(SourceCodePage, Windows1252Conversion) {
   EXPECT_EQ(cp.FromUtf8("\xE6\xBC\xA2\xE5\xAD\x97|\xF0\x9F\x93\x9F|\xFF"), "??|?|?");
 }
 
-TEST(SourceCodePage, OtherSingleByteCodePages) {
+TEST(CodePage, OtherSingleByteCodePages) {
   const CodePage latin2 = CodePage::Load("ISO-8859-2");
   EXPECT_EQ(latin2.Encode(u'\u0141'), 0xA3);  // L with stroke has a form here
   EXPECT_EQ(latin2.Encode(u'\u20AC'), '?');

@@ -15,7 +15,7 @@ namespace {
 
 // The collation inside SQLite, on the loaded tables the query side serves:
 // an Access table Names(name TEXT, k LONG).
-class SourceCollation : public ::testing::Test {
+class TextCollation : public ::testing::Test {
  protected:
   std::vector<std::string> Sorted(
       const std::vector<std::pair<std::optional<std::string>, int>>& rows, std::string_view sql) {
@@ -47,7 +47,7 @@ class SourceCollation : public ::testing::Test {
   }
 };
 
-TEST_F(SourceCollation, AccessGeneralOrder) {
+TEST_F(TextCollation, AccessGeneralOrder) {
   const std::vector<std::pair<std::optional<std::string>, int>> rows = {
       {std::nullopt, 2}, {"", 1},  {"b", 3}, {"A", 4},         {"\xC3\xA9", 6},
       {"\xC3\x89", 5},   {"Z", 7}, {"", 8},  {std::nullopt, 0}};
@@ -66,7 +66,7 @@ TEST_F(SourceCollation, AccessGeneralOrder) {
   EXPECT_EQ(Sorted(rows, "SELECT max(name), 0 FROM Names"), (std::vector<std::string>{"'Z':0"}));
 }
 
-TEST_F(SourceCollation, TextsThatReadAsNumbersStayComparableWithNumbers) {
+TEST_F(TextCollation, TextsThatReadAsNumbersStayComparableWithNumbers) {
   // A text of digits compares equal to the number in a number column, as
   // SQLite compares a text column with an INTEGER one; it still sorts as
   // text (a space first, digits as text, a hyphen only breaking ties).
@@ -76,7 +76,7 @@ TEST_F(SourceCollation, TextsThatReadAsNumbersStayComparableWithNumbers) {
             (std::vector<std::string>{"' 7 ':7", "'100':100", "'12':12", "'1e1':10", "'-3':-3"}));
 }
 
-TEST(SourceStoredText, KeyedPlainAndNull) {
+TEST(StoredText, KeyedPlainAndNull) {
   std::string stored;
   AppendCollatedText("Smith-Jones", SortKeyOfUtf8(SortOrder::kGeneralLegacy, "Smith-Jones"),
                      stored);
@@ -106,7 +106,7 @@ TEST(SourceStoredText, KeyedPlainAndNull) {
   }
 }
 
-TEST(SourceStoredText, TextThatLostCharactersCarriesItsSource) {
+TEST(StoredText, TextThatLostCharactersCarriesItsSource) {
   const std::string key = SortKeyOfUtf8(SortOrder::kGeneralLegacy, "\xC5\x81ukasz");
   std::string stored;
   AppendCollatedText("?ukasz", key, stored, "\xC5\x81ukasz");

@@ -18,7 +18,7 @@ namespace {
 
 using source_test::Fixture;
 
-class SourceErrors : public ::testing::Test {
+class DataSourceErrors : public ::testing::Test {
  protected:
   std::string WriteFile(const std::string& name, const std::string& bytes) {
     const auto path = dir_ / name;
@@ -51,14 +51,14 @@ class SourceErrors : public ::testing::Test {
   const std::filesystem::path& dir_ = folder_.path();
 };
 
-TEST_F(SourceErrors, MissingFile) {
+TEST_F(DataSourceErrors, MissingFile) {
   const std::string path = (dir_ / "nothing-here.mdb").string();
   EXPECT_EQ(OpenError(path, "PagerCompany"),
             std::make_pair(3024, "Could not find file '" + path + "'."));
   EXPECT_EQ(OpenError("", "PagerCompany").first, 3024);
 }
 
-TEST_F(SourceErrors, MdbPathIsNeverSearched) {
+TEST_F(DataSourceErrors, MdbPathIsNeverSearched) {
   // libmdb looks for names it cannot find along $MDBPATH; the data source
   // must report the file as missing instead of opening another one.
   const std::string fixtures = Fixture("");
@@ -68,7 +68,7 @@ TEST_F(SourceErrors, MdbPathIsNeverSearched) {
   EXPECT_EQ(error.first, 3024);
 }
 
-TEST_F(SourceErrors, FilesThatAreNoAccessDatabase) {
+TEST_F(DataSourceErrors, FilesThatAreNoAccessDatabase) {
   const std::string sample = ReadBytes(Fixture("sample.mdb"));
   std::string randomBody = sample.substr(0, 4096);
   for (size_t i = 4096; i < 3 * 4096; ++i) randomBody.push_back(static_cast<char>(i * 7919 % 251));
@@ -90,7 +90,7 @@ TEST_F(SourceErrors, FilesThatAreNoAccessDatabase) {
   EXPECT_EQ(OpenError(dir_.string(), "PagerCompany").first, 3343);
 }
 
-TEST_F(SourceErrors, DamagedPagesGiveAnErrorOrData) {
+TEST_F(DataSourceErrors, DamagedPagesGiveAnErrorOrData) {
   // Damage inside the data never crashes the reader: each variant either
   // reads or fails with a classic error.
   const std::string sample = ReadBytes(Fixture("sample.mdb"));
@@ -106,7 +106,7 @@ TEST_F(SourceErrors, DamagedPagesGiveAnErrorOrData) {
   }
 }
 
-TEST_F(SourceErrors, ImpossibleRowSlotCounts) {
+TEST_F(DataSourceErrors, ImpossibleRowSlotCounts) {
   // A data page claiming more row slots than fit on it is refused, not read
   // past its end.
   const std::string sample = ReadBytes(Fixture("sample.mdb"));
@@ -126,7 +126,7 @@ TEST_F(SourceErrors, ImpossibleRowSlotCounts) {
   EXPECT_GE(refused, 4);  // at least each table's own data page
 }
 
-TEST_F(SourceErrors, MissingTableIsNamedAsSpelled) {
+TEST_F(DataSourceErrors, MissingTableIsNamedAsSpelled) {
   const std::string path = Fixture("missing-table.mdb");
   EXPECT_EQ(OpenError(path, "PagerCompany"),
             std::make_pair(3078, std::string("The database engine cannot find the input table or "
@@ -142,7 +142,7 @@ TEST_F(SourceErrors, MissingTableIsNamedAsSpelled) {
 // A table of one kind missing from a file that holds the other kind's four
 // tables: the error keeps its number and text and says in one more sentence
 // which kind the file looks like. The record sources are the conversion's.
-TEST_F(SourceErrors, MissingTableOfTheOtherKindSaysWhichKindTheFileLooksLike) {
+TEST_F(DataSourceErrors, MissingTableOfTheOtherKindSaysWhichKindTheFileLooksLike) {
   const std::string missing = "The database engine cannot find the input table or query '";
   const auto bookAsPagerDatabase = OpenError(Fixture("sample.abk"), "PagerCompany");
   EXPECT_EQ(bookAsPagerDatabase.first, 3078);
@@ -173,18 +173,18 @@ TEST_F(SourceErrors, MissingTableOfTheOtherKindSaysWhichKindTheFileLooksLike) {
             std::string::npos);
 }
 
-TEST_F(SourceErrors, MissingColumnInStatement) {
+TEST_F(DataSourceErrors, MissingColumnInStatement) {
   EXPECT_EQ(OpenError(Fixture("sample.mdb"), "SELECT pgname, pgNoSuchColumn FROM PagerCompany"),
             std::make_pair(3061, std::string("Too few parameters. Expected 1.")));
 }
 
-TEST_F(SourceErrors, BadCodePages) {
+TEST_F(DataSourceErrors, BadCodePages) {
   for (const char* name : {"NO-SUCH-CODEPAGE", "UTF-8", "UTF-16LE", "SHIFT_JIS", ""}) {
     EXPECT_EQ(OpenError(Fixture("sample.mdb"), "PagerCompany", name).first, 5) << name;
   }
 }
 
-TEST_F(SourceErrors, SourceFileIsNeverWritten) {
+TEST_F(DataSourceErrors, SourceFileIsNeverWritten) {
   for (const char* file : {"sample.mdb", "real/testV1997.mdb", "real/overflowTestV2000.mdb"}) {
     const std::string path = WriteFile("copy.mdb", ReadBytes(Fixture(file)));
     const auto before = std::filesystem::last_write_time(path);

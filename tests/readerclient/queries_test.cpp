@@ -55,7 +55,7 @@ void ExpectSortedCaseInsensitively(const source_test::Result& result) {
   }
 }
 
-TEST(SourceQueries, AddressBookStatements) {
+TEST(DataSourceQueries, AddressBookStatements) {
   const std::string book = Fixture("sample.abk");
   const auto services = ReadAll(book, "PostOffices");
   EXPECT_EQ(services.rows.size(), 6u);
@@ -80,7 +80,7 @@ TEST(SourceQueries, AddressBookStatements) {
   ExpectSortedCaseInsensitively(groups);
 }
 
-TEST(SourceQueries, MdbStatements) {
+TEST(DataSourceQueries, MdbStatements) {
   const std::string mdb = Fixture("sample.mdb");
   const auto services = ReadAll(mdb, "PagerCompany");
   ASSERT_EQ(services.rows.size(), 7u);
@@ -113,7 +113,7 @@ TEST(SourceQueries, MdbStatements) {
   ExpectSortedCaseInsensitively(groups);
 }
 
-TEST(SourceQueries, GroupOrderFoldsCaseAndPutsNullFirst) {
+TEST(DataSourceQueries, GroupOrderFoldsCaseAndPutsNullFirst) {
   // Two contacts differ only in the case of "emergency": folded, "Mike"
   // sorts before "Overflow".
   const auto longNames = ReadAll(Fixture("long-names.abk"), kGroupsBook);
@@ -137,7 +137,7 @@ TEST(SourceQueries, GroupOrderFoldsCaseAndPutsNullFirst) {
   EXPECT_EQ(Column(nulls, 1)[4], "Dana Whitfield");
 }
 
-TEST(SourceQueries, MovedRowsComeAtTheirOwnSlot) {
+TEST(DataSourceQueries, MovedRowsComeAtTheirOwnSlot) {
   // Four companies and two users were edited longer after being stored;
   // Access still returns them in key order.
   const auto companies = ReadAll(Fixture("edited.mdb"), "PagerCompany");
@@ -151,13 +151,13 @@ TEST(SourceQueries, MovedRowsComeAtTheirOwnSlot) {
   }
 }
 
-TEST(SourceQueries, TableNamesMatchWithoutRegardToCase) {
+TEST(DataSourceQueries, TableNamesMatchWithoutRegardToCase) {
   EXPECT_EQ(ReadAll(Fixture("sample.mdb"), "pagercompany").rows.size(), 7u);
   EXPECT_EQ(ReadAll(Fixture("real/nwind.mdb"), "UMSÄTZE").rows.size(), 830u);
   EXPECT_EQ(ReadAll(Fixture("real/nwind.mdb"), "order details").rows.size(), 2155u);
 }
 
-TEST(SourceQueries, EmptyTablesGiveEmptyRecordsets) {
+TEST(DataSourceQueries, EmptyTablesGiveEmptyRecordsets) {
   for (const char* file : {"empty.mdb", "empty.abk"}) {
     const bool book = std::string(file).ends_with("abk");
     auto source = CreateAccessDataSource();
@@ -170,7 +170,7 @@ TEST(SourceQueries, EmptyTablesGiveEmptyRecordsets) {
   }
 }
 
-TEST(SourceQueries, RecordsetWalkAndColumnLookup) {
+TEST(DataSourceQueries, RecordsetWalkAndColumnLookup) {
   auto source = CreateAccessDataSource();
   EXPECT_THROW(source->recordset(), ConversionError);
   source->Open(Fixture("sample.mdb"), kReceiversMdb);
@@ -223,7 +223,7 @@ int32_t Rows(DataSource& source) {
 
 // Reading ahead changes nothing a caller can see: the matching Open gets the
 // rows, another Open its own, and an error surfaces at the matching Open.
-TEST(SourceReadAhead, SameResultsAndErrorsAsWithout) {
+TEST(DataSourceReadAhead, SameResultsAndErrorsAsWithout) {
   const std::string book = source_test::Fixture("sample.abk");
   auto plain = CreateAccessDataSource();
   plain->Open(book, kGroupsBook);
@@ -251,7 +251,7 @@ TEST(SourceReadAhead, SameResultsAndErrorsAsWithout) {
 
 // The read ahead is the one the matching Open uses, even with other record
 // sources opened in between: the reader runs once per record source.
-TEST(SourceReadAhead, ReadsEachRecordSourceOnce) {
+TEST(DataSourceReadAhead, ReadsEachRecordSourceOnce) {
   test::TempFolder folder;
   const std::string log = (folder.path() / "runs").string();
   const std::string script = (folder.path() / "reader").string();
