@@ -5,7 +5,7 @@
 #   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 packages=(g++ cmake make pkg-config mdbtools mdbtools-dev libsqlite3-dev libseccomp-dev libgtest-dev
-          nlohmann-json3-dev qt6-base-dev xvfb xauth
+          nlohmann-json3-dev qt6-base-dev xvfb xauth python3
           debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils man-db "$@")
 missing=()
 for p in "${packages[@]}"; do
