@@ -19,6 +19,7 @@
 #include "run/DBConvert.h"
 #include "run/FileFuncs.h"
 #include "run/ReportText.h"
+#include "run/StopNote.h"
 #include "source/DataSource.h"
 
 namespace mdbtokvt {

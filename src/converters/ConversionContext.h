@@ -64,11 +64,4 @@ struct ConversionContext {
 // removed, it ends in "ABK" compared upper-cased (only the last three count).
 bool IsAddressBookName(std::string_view databasePath);
 
-// The line a front end shows when a signal stops it: after a conversion that
-// ended before its commit ("Stopped by SIGINT: the output folder was left as
-// it was."), after one that had begun its commit and finished it, or when
-// no conversion was running.
-enum class StopMoment { kBeforeCommit, kAfterCommit, kIdle };
-std::string StopNote(int signalNumber, StopMoment moment);
-
 }  // namespace mdbtokvt

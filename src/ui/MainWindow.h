@@ -14,6 +14,7 @@
 
 #include "common/CodePageChoice.h"
 #include "converters/ConversionContext.h"
+#include "run/StopNote.h"
 #include "source/DataSource.h"
 
 class QComboBox;

@@ -27,6 +27,7 @@
 #include "TestSupport.h"
 #include "common/StopOnSignals.h"
 #include "converters/ConversionContext.h"
+#include "run/StopNote.h"
 
 extern char** environ;
 
