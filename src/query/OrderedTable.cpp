@@ -6,7 +6,6 @@
 
 #include "common/NamesEqual.h"
 #include "query/CollatedText.h"
-#include "query/SqlTokens.h"
 #include "query/SqliteDatabase.h"
 #include "query/TextCollation.h"
 
@@ -23,16 +22,15 @@ constexpr const char* kIndexName = "\"mdbtokvt!order\"";
 
 }  // namespace
 
-std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
-                                                    const LoadedTables& tables) {
-  if (plan.kind == PlanKind::kPlain) return std::nullopt;
+std::optional<OrderedColumn> FindOrderColumn(const RecordPlan& plan, const LoadedTables& tables) {
+  if (plan.orderColumn.empty()) return std::nullopt;
   std::optional<OrderedColumn> found;
   for (size_t t = 0; t < tables.size(); ++t) {
-    if (!plan.orderTable.empty() && !NamesEqual(plan.orderTable, tables[t].name)) continue;
+    if (!NamesEqual(plan.orderTable, tables[t].name)) continue;
     const auto& columns = tables[t].columns;
     for (size_t c = 0; c < columns.size(); ++c) {
       if (!NamesEqual(columns[c].name(), plan.orderColumn)) continue;
-      if (found) return std::nullopt;  // ambiguous: SQLite will refuse it anyway
+      if (found) return std::nullopt;  // two tables or columns of that name
       found = OrderedColumn{t, c};
     }
   }

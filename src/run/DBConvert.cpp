@@ -18,38 +18,42 @@
 
 namespace mdbtokvt {
 
-// The record sources of the three runs. Each gets the plan its text allows
-// (query/StatementPlan.h, which also says what the tables must be like;
-// tests/query/statement_plan_test.cpp holds the table of all six): a change
-// to a text that costs its plan changes no result, only the speed.
+// The record sources of the three runs, each with its plan (RecordPlan.h):
+// what the statement is like, for the query layer to take what pays.
 
-// Plan: plain (a whole table).
-const TableRun kServiceRun{"TERMTAB.KVT", "PostOffices", "PagerCompany", "services",
-                           ConvertServiceTable};
+const TableRun kServiceRun{
+    "TERMTAB.KVT", {"PostOffices", {}}, {"PagerCompany", {}}, "services", ConvertServiceTable};
 
-// Plan: plain (no ORDER BY; the join is answered from integer indexes).
+// The join is answered from integer indexes; no order.
 const TableRun kReceiverRun{
     "USERTAB.KVT",
-    "SELECT ctName,ctAddress,poNAME FROM "
-    "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
-    "SELECT USERNAME,PAGERID,PGNAME FROM "
-    "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
-    "receivers", ConvertReceiverTable};
+    {"SELECT ctName,ctAddress,poNAME FROM "
+     "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
+     {}},
+    {"SELECT USERNAME,PAGERID,PGNAME FROM "
+     "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
+     {}},
+    "receivers",
+    ConvertReceiverTable};
 
-// Plan: ordered table by GRNAME / GROUPNAME, in two parts: GROUPS stored in
-// name order (up to 100,000 groups), and from 256 group names on, on two
-// cores, the statement run on two connections, each with every other group
-// name, their rows merged.
+// A plain join ordered by the group name: it may run in parts.
 const TableRun kGroupRun{"GROUPTAB.KVT",
-                         "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
-                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                         "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
-                         " ORDER BY GRNAME, CTNAME",
-                         "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
-                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                         "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
-                         " ORDER BY GROUPNAME, USERNAME",
-                         "groups", ConvertGroupTable};
+                         {"SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
+                          " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+                          "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
+                          " ORDER BY GRNAME, CTNAME",
+                          {"GROUPS", "GRNAME", true}},
+                         {"SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+                          " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+                          "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
+                          " ORDER BY GROUPNAME, USERNAME",
+                          {"GROUPS", "GROUPNAME", true}},
+                         "groups",
+                         ConvertGroupTable};
+
+const RecordSource& SourceFor(const TableRun& run, bool addressBookSource) {
+  return addressBookSource ? run.addressBook : run.mdb;
+}
 
 namespace {
 
@@ -65,8 +69,7 @@ int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string
   Checkpoint(context, run.fileName);
   TableFile& file = folder.Create(run.fileName);
   WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
-  const std::string_view source = context.addressBookSource ? run.addressBookSource : run.mdbSource;
-  OpenRecordSource(dataSource, databasePath, source);
+  OpenRecordSource(dataSource, databasePath, SourceFor(run, context.addressBookSource));
   for (const std::string& note : dataSource.notes()) {
     auto& notes = context.report.sourceNotes;
     if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
@@ -151,8 +154,8 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
   }
   // The group run reads by far the most rows; its reading overlaps the
   // service and receiver runs.
-  dataSource.ReadAhead(
-      databasePath, context.addressBookSource ? kGroupRun.addressBookSource : kGroupRun.mdbSource);
+  const RecordSource& groups = SourceFor(kGroupRun, context.addressBookSource);
+  dataSource.ReadAhead(databasePath, groups.text, groups.plan);
   ConversionCounts counts;
   counts.services = CreateServiceTable(context, dataSource, databasePath, folder);
   counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);

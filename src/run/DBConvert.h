@@ -22,12 +22,15 @@ using TableConverter = int32_t (*)(ConversionContext&, Recordset&, TableFile&);
 
 // What distinguishes the three runs.
 struct TableRun {
-  std::string_view fileName;           // e.g. "USERTAB.KVT"
-  std::string_view addressBookSource;  // record source for an address-book source
-  std::string_view mdbSource;          // record source for an MDB source
-  std::string_view recordNoun;         // what one record stands for, e.g. "receivers"
+  std::string_view fileName;    // e.g. "USERTAB.KVT"
+  RecordSource addressBook;     // record source and plan for an address-book source
+  RecordSource mdb;             // record source and plan for an MDB source
+  std::string_view recordNoun;  // what one record stands for, e.g. "receivers"
   TableConverter convert;
 };
+
+// The record source run reads for the source kind.
+const RecordSource& SourceFor(const TableRun& run, bool addressBookSource);
 
 extern const TableRun kServiceRun;
 extern const TableRun kReceiverRun;
