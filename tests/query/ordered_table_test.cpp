@@ -3,6 +3,7 @@
 // and that the rows come out exactly as with virtual tables only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -173,6 +174,41 @@ TEST(OrderedTable, AWrongHintChangesNoResult) {
       }
     }
   }
+}
+
+// Every kind of loaded value reaches SQLite the same from the stored table
+// as from the virtual table: the Null of a text column as the Null text
+// marker, the Null of another as Null, numbers, texts and blobs as they are.
+TEST(OrderedTable, StoresEachKindOfValueAsTheVirtualTablesServeIt) {
+  LoadedTable mixed{"M", 0, {}};
+  mixed.columns.push_back(Column("t", kText));
+  mixed.columns.push_back(LoadedColumn("v", "", false));
+  const auto add = [&](auto&& fillText, auto&& fillValue) {
+    fillText(mixed.columns[0]);
+    fillValue(mixed.columns[1]);
+    ++mixed.rows;
+  };
+  add([](LoadedColumn& c) { c.AppendNull(); }, [](LoadedColumn& c) { c.AppendNull(); });
+  add([](LoadedColumn& c) { c.AppendText("x"); }, [](LoadedColumn& c) { c.AppendInteger(-7); });
+  add([](LoadedColumn& c) { c.AppendText(""); }, [](LoadedColumn& c) { c.AppendDouble(2.5); });
+  add([](LoadedColumn& c) { c.AppendText("y"); },
+      [](LoadedColumn& c) { c.AppendBlob(std::string_view("\0\1", 2)); });
+  add([](LoadedColumn& c) { c.AppendText("z"); }, [](LoadedColumn& c) { c.AppendText("w"); });
+  const std::string sql = "SELECT typeof(t), hex(t), typeof(v), quote(v) FROM M";
+  auto rows = [&](bool stored) {
+    SqliteDb db = OpenSqlite(":memory:");
+    RegisterTextCollations(db.get());
+    if (stored) StoreOrderedTable(db.get(), mixed, 0);
+    AttachLoadedTables(db.get(), LoadedTables{mixed},
+                       stored ? std::optional<size_t>(0) : std::nullopt);
+    std::vector<std::string> all = source_test::SqlRows(db.get(), sql);
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  const std::vector<std::string> served = rows(false);
+  EXPECT_EQ(rows(true), served);
+  ASSERT_EQ(served.size(), 5u);
+  EXPECT_EQ(served[0].substr(0, 7), "text|00");  // the Null text marker
 }
 
 TEST(OrderedTable, SplitKeepsEachValueInOnePart) {
