@@ -60,13 +60,13 @@ void WriteCurrentGroup(ConversionContext& context, TableFile& file, const Curren
 
 }  // namespace
 
-int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
+int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                          const GroupColumns& columns) {
   const int16_t slots = MemberLimitForEdition(context.editionRow);
   if (recordset.Bof() && recordset.Eof()) return 0;
   recordset.MoveFirst();
-  const bool addressBook = context.addressBookSource;
-  LazyField groupColumn(addressBook ? "GrName" : "GroupName");
-  LazyField memberColumn(addressBook ? "ctName" : "UserName");
+  LazyField groupColumn(columns.group);
+  LazyField memberColumn(columns.member);
 
   int32_t groupCount = 1;
   int32_t row = 0;

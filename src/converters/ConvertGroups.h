@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "run/ConversionContext.h"
 #include "source/Recordset.h"
@@ -8,6 +9,13 @@
 
 namespace mdbtokvt {
 
-int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file);
+// The names of the columns the group converter reads.
+struct GroupColumns {
+  std::string_view group;
+  std::string_view member;
+};
+
+int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                          const GroupColumns& columns);
 
 }  // namespace mdbtokvt

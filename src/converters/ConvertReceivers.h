@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "run/ConversionContext.h"
 #include "source/Recordset.h"
@@ -8,6 +9,14 @@
 
 namespace mdbtokvt {
 
-int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file);
+// The names of the columns the receiver converter reads.
+struct ReceiverColumns {
+  std::string_view receiver;
+  std::string_view pager;
+  std::string_view service;
+};
+
+int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                             const ReceiverColumns& columns);
 
 }  // namespace mdbtokvt

@@ -70,7 +70,8 @@ TEST(ConversionRun, WritesHeaderRecordsAndCount) {
   FakeDataSource source;
   source.results["SELECT *"] = {{"n"}, Rows(3)};
   ConversionContext context;
-  const TableRun run{"T.KVT", {"PostOffices", {}}, {"SELECT *", {}}, "things", ByteConverter};
+  const TableRun run{
+      "T.KVT", {{"PostOffices", {}}, ByteConverter}, {{"SELECT *", {}}, ByteConverter}, "things"};
   OutputFolder folder(dir.str());
   EXPECT_EQ(RunTable(context, source, "/db.mdb", folder, run), 3);
   folder.Commit();
@@ -87,7 +88,8 @@ TEST(ConversionRun, UsesTheRecordSourceOfTheSourceKind) {
   ConversionContext context;
   context.addressBookSource = true;
   OutputFolder folder(dir.str());
-  const TableRun run{"T.KVT", {"PostOffices", {}}, {"SELECT *", {}}, "things", ByteConverter};
+  const TableRun run{
+      "T.KVT", {{"PostOffices", {}}, ByteConverter}, {{"SELECT *", {}}, ByteConverter}, "things"};
   EXPECT_EQ(RunTable(context, source, "/db.abk", folder, run), 0);
   folder.Commit();
   EXPECT_EQ(test::ReadFile(dir.path() / "T.KVT").size(), 15u);
@@ -100,7 +102,8 @@ TEST(ConversionRun, OverflowNamesTheTableAndChangesNothing) {
   FakeDataSource source;
   source.results["SELECT *"] = {{"n"}, {}};
   ConversionContext context;
-  const TableRun run{"T.KVT", {"", {}}, {"SELECT *", {}}, "receivers", HugeConverter};
+  const TableRun run{
+      "T.KVT", {{"", {}}, HugeConverter}, {{"SELECT *", {}}, HugeConverter}, "receivers"};
   try {
     OutputFolder folder(dir.str());
     RunTable(context, source, "/db.mdb", folder, run);
@@ -120,11 +123,11 @@ void FillMdbResults(FakeDataSource& source) {
       {"pgname", "pgTermPhone", "pgbaud", "pgparity", "pgdatabits", "pgstopbits", "pgmaxmsg"},
       {{Value::Text("Svc"), Value::Text("555"), Value::Text("9600"), Value::Text("EVEN"),
         Value::Integer(7), Value::Integer(1), Value::Integer(80)}}};
-  source.results[kReceiverRun.mdb.text] = {
+  source.results[kReceiverRun.mdb.source.text] = {
       {"USERNAME", "PAGERID", "PGNAME"},
       {{Value::Text("Ann"), Value::Text("1"), Value::Text("Svc")},
        {Value::Text("Bob"), Value::Text("2"), Value::Text("Svc")}}};
-  source.results[kGroupRun.mdb.text] = {
+  source.results[kGroupRun.mdb.source.text] = {
       {"GROUPNAME", "USERNAME"},
       {{Value::Text("G"), Value::Text("Ann")}, {Value::Text("G"), Value::Text("Bob")}}};
 }
@@ -136,7 +139,7 @@ TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
   const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
   FillMdbResults(source);
-  source.results.erase(kGroupRun.mdb.text);  // the last run fails
+  source.results.erase(kGroupRun.mdb.source.text);  // the last run fails
   ConversionContext context;
   try {
     ConvertDatabase(context, source, "/db.mdb", dir.str());
@@ -323,9 +326,10 @@ TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {
   FakeDataSource source;
   FillMdbResults(source);
   const std::string longName = "A receiver name that is longer than thirty-two";
-  source.results[kReceiverRun.mdb.text].second.push_back(
+  source.results[kReceiverRun.mdb.source.text].second.push_back(
       {Value::Text(longName), Value::Text("3"), Value::Text("Svc")});
-  source.results[kGroupRun.mdb.text].second.push_back({Value::Text("G"), Value::Text(longName)});
+  source.results[kGroupRun.mdb.source.text].second.push_back(
+      {Value::Text("G"), Value::Text(longName)});
   ConversionContext context;
   ConvertDatabase(context, source, "/db.mdb", first.str());
   ConvertDatabase(context, source, "/db.mdb", second.str());

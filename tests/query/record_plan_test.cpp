@@ -32,7 +32,7 @@ const Declared kDeclared[] = {
 
 TEST(RecordPlan, EachRunDeclaresItsPlan) {
   for (const Declared& declared : kDeclared) {
-    const RecordSource& source = SourceFor(declared.run, declared.addressBook);
+    const RecordSource& source = SourceFor(declared.run, declared.addressBook).source;
     EXPECT_EQ(source.plan, declared.plan) << source.text;
   }
 }
@@ -52,7 +52,7 @@ TEST(RecordPlan, EachDeclaredPlanGivesThePlainPlansRows) {
   for (const Declared& declared : kDeclared) {
     const std::string file =
         source_test::Fixture(declared.addressBook ? "sample.abk" : "sample.mdb");
-    const RecordSource& source = SourceFor(declared.run, declared.addressBook);
+    const RecordSource& source = SourceFor(declared.run, declared.addressBook).source;
     const std::vector<std::string> plain = Rows(source_test::ReadAll(file, source.text));
     EXPECT_EQ(Rows(source_test::ReadAll(file, source.text, kDefaultCodePage, source.plan)), plain)
         << source.text;
