@@ -66,22 +66,26 @@ const TableRun kReceiverRun{
     "receivers"};
 
 // Plain joins ordered by the group name: they may run in parts.
-constexpr GroupColumns kGroupContactColumns{"GrName", "ctName"};
-constexpr GroupColumns kGroupUserColumns{"GroupName", "UserName"};
-const TableRun kGroupRun{"GROUPTAB.KVT",
-                         {{"SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
-                           " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                           "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
-                           " ORDER BY GRNAME, CTNAME",
-                           {"GROUPS", "GRNAME", true}},
-                          Reading<ConvertGroupTable, kGroupContactColumns>},
-                         {{"SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
-                           " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                           "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
-                           " ORDER BY GROUPNAME, USERNAME",
-                           {"GROUPS", "GROUPNAME", true}},
-                          Reading<ConvertGroupTable, kGroupUserColumns>},
-                         "groups"};
+constexpr const char* kContactGroups =
+    "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
+    " ORDER BY GRNAME, CTNAME";
+constexpr GroupColumns kContactGroupColumns{"GrName", "ctName"};
+
+constexpr const char* kUserGroups =
+    "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
+    " ORDER BY GROUPNAME, USERNAME";
+constexpr GroupColumns kUserGroupColumns{"GroupName", "UserName"};
+
+const TableRun kGroupRun{
+    "GROUPTAB.KVT",
+    {{kContactGroups, {"GROUPS", "GRNAME", true}},
+     Reading<ConvertGroupTable, kContactGroupColumns>},
+    {{kUserGroups, {"GROUPS", "GROUPNAME", true}}, Reading<ConvertGroupTable, kUserGroupColumns>},
+    "groups"};
 
 const SourceRun& SourceFor(const TableRun& run, bool addressBookSource) {
   return addressBookSource ? run.addressBook : run.mdb;

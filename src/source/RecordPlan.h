@@ -9,6 +9,8 @@ namespace mdbtokvt {
 // takes from it what pays on the tables it loads. Storing the order table
 // in a column's order changes no result, whichever column; running in parts
 // gives the statement's rows only when mayRunInParts is true of it.
+// The default plan is the plain one: nothing known beyond the text, every
+// table served as it was loaded and SQLite sorting what it must.
 struct RecordPlan {
   // The column the statement's ORDER BY sorts by first, as the loaded tables
   // name it (e.g. GROUPS and GRNAME); both empty when the order is no
