@@ -57,7 +57,7 @@ double DecodeNumeric(const uint8_t* data, int scale) {
 }
 
 void FieldDecoder::DecodeText(const uint8_t* data, size_t size, SortOrder order, Cell& cell) {
-  cell.kind = Cell::Kind::kText;
+  cell.kind = ValueKind::kText;
   text_.Decode(data, size, order, cell.text);
 }
 
@@ -65,11 +65,11 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, SortOr
                           Cell& cell) {
   if (column.col_type == MDB_BOOL) {
     // The null-mask bit is the value.
-    cell.kind = Cell::Kind::kInteger;
+    cell.kind = ValueKind::kInteger;
     cell.integer = field.is_null ? 0 : 1;
     return;
   }
-  cell.kind = Cell::Kind::kNull;
+  cell.kind = ValueKind::kNull;
   if (field.is_null || column.col_type == MDB_OLE) return;
   const size_t pageSize = file_.geometry().pageSize;
   if (field.siz < 0 || field.start < 0 || static_cast<size_t>(field.start) + field.siz > pageSize) {
@@ -84,39 +84,39 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, SortOr
   switch (column.col_type) {
     case MDB_BYTE:
       needs(1);
-      cell.kind = Cell::Kind::kInteger;
+      cell.kind = ValueKind::kInteger;
       cell.integer = data[0];
       return;
     case MDB_INT:
       needs(2);
-      cell.kind = Cell::Kind::kInteger;
+      cell.kind = ValueKind::kInteger;
       cell.integer = ReadRaw<int16_t>(data);
       return;
     case MDB_LONGINT:
     case MDB_COMPLEX:
       needs(4);
-      cell.kind = Cell::Kind::kInteger;
+      cell.kind = ValueKind::kInteger;
       cell.integer = ReadRaw<int32_t>(data);
       return;
     case MDB_MONEY:
       needs(8);
-      cell.kind = Cell::Kind::kDouble;
+      cell.kind = ValueKind::kDouble;
       cell.number = static_cast<double>(ReadRaw<int64_t>(data)) / 10000.0;
       return;
     case MDB_FLOAT:
       needs(4);
-      cell.kind = Cell::Kind::kDouble;
+      cell.kind = ValueKind::kDouble;
       cell.number = WidenSingle(ReadRaw<float>(data));
       return;
     case MDB_DOUBLE:
     case MDB_DATETIME:
       needs(8);
-      cell.kind = Cell::Kind::kDouble;
+      cell.kind = ValueKind::kDouble;
       cell.number = ReadRaw<double>(data);
       return;
     case MDB_NUMERIC:
       needs(kNumericSize);
-      cell.kind = Cell::Kind::kDouble;
+      cell.kind = ValueKind::kDouble;
       cell.number = DecodeNumeric(data, column.col_prec);  // libmdb keeps the scale here
       return;
     case MDB_TEXT:
@@ -129,12 +129,12 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, SortOr
       return;
     case MDB_REPID: {
       needs(kGuidSize);
-      cell.kind = Cell::Kind::kText;
+      cell.kind = ValueKind::kText;
       text_.DecodeAscii(FormatGuid(data), textOrder, cell.text);
       return;
     }
     default:  // Binary and types this program has no use for: raw bytes
-      cell.kind = Cell::Kind::kBlob;
+      cell.kind = ValueKind::kBlob;
       cell.bytes.assign(reinterpret_cast<const char*>(data), size);
       return;
   }

@@ -9,12 +9,12 @@
 
 #include "access/AccessFile.h"
 #include "access/TextDecoder.h"
+#include "common/ValueKind.h"
 
 namespace mdbtokvt {
 
 struct Cell {
-  enum class Kind { kNull, kInteger, kDouble, kText, kBlob };
-  Kind kind = Kind::kNull;
+  ValueKind kind = ValueKind::kNull;  // never a Boolean: Yes/No gives 1/0
   int64_t integer = 0;
   double number = 0;
   DecodedText text;   // a text

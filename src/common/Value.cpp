@@ -129,15 +129,16 @@ std::string FormatDouble(double value) {
 
 std::string ValueAsText(const Value& value) {
   switch (value.kind()) {
-    case Value::Kind::kNull:
+    case ValueKind::kNull:
+    case ValueKind::kBlob:  // never held
       return {};
-    case Value::Kind::kInteger:
+    case ValueKind::kInteger:
       return std::to_string(value.integer());
-    case Value::Kind::kDouble:
+    case ValueKind::kDouble:
       return FormatDouble(value.number());
-    case Value::Kind::kText:
+    case ValueKind::kText:
       return value.text();
-    case Value::Kind::kBoolean:
+    case ValueKind::kBoolean:
       return value.boolean() ? "True" : "False";
   }
   return {};
@@ -145,20 +146,21 @@ std::string ValueAsText(const Value& value) {
 
 int16_t ValueAsInt16(const Value& value) {
   switch (value.kind()) {
-    case Value::Kind::kNull:
+    case ValueKind::kNull:
+    case ValueKind::kBlob:  // never held
       return 0;
-    case Value::Kind::kInteger:
+    case ValueKind::kInteger:
       if (value.integer() < -32768 || value.integer() > 32767) ThrowOverflow();
       return static_cast<int16_t>(value.integer());
-    case Value::Kind::kDouble:
+    case ValueKind::kDouble:
       return RoundToInt16(value.number());
-    case Value::Kind::kText: {
+    case ValueKind::kText: {
       if (const auto yesNo = YesNoWordValue(value.text())) return *yesNo;
       const auto parsed = ParseDecimal(value.text());
       if (!parsed) ThrowTypeMismatch();
       return RoundToInt16(*parsed);
     }
-    case Value::Kind::kBoolean:
+    case ValueKind::kBoolean:
       return value.boolean() ? -1 : 0;
   }
   return 0;
@@ -166,15 +168,16 @@ int16_t ValueAsInt16(const Value& value) {
 
 std::optional<double> ValueAsNumber(const Value& value) {
   switch (value.kind()) {
-    case Value::Kind::kNull:
+    case ValueKind::kNull:
+    case ValueKind::kBlob:  // never held
       return std::nullopt;
-    case Value::Kind::kInteger:
+    case ValueKind::kInteger:
       return static_cast<double>(value.integer());
-    case Value::Kind::kDouble:
+    case ValueKind::kDouble:
       return value.number();
-    case Value::Kind::kText:
+    case ValueKind::kText:
       return ParseDecimal(value.text());
-    case Value::Kind::kBoolean:
+    case ValueKind::kBoolean:
       return value.boolean() ? -1.0 : 0.0;
   }
   return std::nullopt;

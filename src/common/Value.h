@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "common/ValueKind.h"
+
 namespace mdbtokvt {
 
 // Text is held as bytes of the output code page: it is converted when it is
@@ -16,8 +18,6 @@ namespace mdbtokvt {
 // for the report of what was lost.
 class Value {
  public:
-  enum class Kind { kNull, kInteger, kDouble, kText, kBoolean };
-
   Value() = default;
   static Value Null() { return Value(); }
   static Value Integer(int64_t v) { return Value(Storage(std::in_place_index<1>, v)); }
@@ -25,8 +25,12 @@ class Value {
   static Value Text(std::string v) { return Value(Storage(std::in_place_index<3>, std::move(v))); }
   static Value Boolean(bool v) { return Value(Storage(std::in_place_index<4>, v)); }
 
-  Kind kind() const { return static_cast<Kind>(storage_.index()); }
-  bool IsNull() const { return kind() == Kind::kNull; }
+  ValueKind kind() const {
+    constexpr ValueKind kKindOfIndex[] = {ValueKind::kNull, ValueKind::kInteger, ValueKind::kDouble,
+                                          ValueKind::kText, ValueKind::kBoolean};
+    return kKindOfIndex[storage_.index()];
+  }
+  bool IsNull() const { return kind() == ValueKind::kNull; }
   int64_t integer() const { return std::get<1>(storage_); }
   double number() const { return std::get<2>(storage_); }
   const std::string& text() const { return std::get<3>(storage_); }

@@ -33,7 +33,7 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
                      std::string_view column, std::string& stored) {
   // A text that needs no shortening is stored as it is, with nothing to
   // note unless the code page lost characters of it.
-  if (value.kind() == Value::Kind::kText && value.text().size() <= NameTable::kMaxLength) {
+  if (value.kind() == ValueKind::kText && value.text().size() <= NameTable::kMaxLength) {
     stored.assign(value.text());
   } else {
     stored = ShortenAndNote(context, context.names.receiverNames, kTable,
@@ -60,13 +60,13 @@ void WriteCurrentGroup(ConversionContext& context, TableFile& file, const Curren
 
 }  // namespace
 
-int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
+int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                          const GroupColumns& columns) {
   const int16_t slots = MemberLimitForEdition(context.edition);
   if (recordset.Bof() && recordset.Eof()) return 0;
   recordset.MoveFirst();
-  const bool addressBook = context.addressBookSource;
-  LazyField groupColumn(addressBook ? "GrName" : "GroupName");
-  LazyField memberColumn(addressBook ? "ctName" : "UserName");
+  LazyField groupColumn(columns.group);
+  LazyField memberColumn(columns.member);
 
   int32_t groupCount = 1;
   int32_t row = 0;
@@ -80,7 +80,7 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
   while (!recordset.Eof()) {
     ++row;
     const Value& groupValue = groupColumn.Read(recordset);
-    const bool isText = groupValue.kind() == Value::Kind::kText;
+    const bool isText = groupValue.kind() == ValueKind::kText;
     if (!(isText && previousWasText && groupValue.text() == previousText)) {
       // The name of a group is written once, and noted on its first row.
       std::string name = ShortenAndNote(

@@ -14,13 +14,13 @@ constexpr size_t kNameField = 33;
 constexpr size_t kPagerField = 257;
 }  // namespace
 
-int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
+int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                             const ReceiverColumns& columns) {
   if (recordset.Bof() && recordset.Eof()) return 0;
   recordset.MoveFirst();
-  const bool addressBook = context.addressBookSource;
-  LazyField receiverColumn(addressBook ? "ctName" : "UserName");
-  LazyField pagerColumn(addressBook ? "ctAddress" : "PagerID");
-  LazyField serviceColumn(addressBook ? "poName" : "pgname");
+  LazyField receiverColumn(columns.receiver);
+  LazyField pagerColumn(columns.pager);
+  LazyField serviceColumn(columns.service);
   int32_t row = 0;
   while (!recordset.Eof()) {
     ++row;

@@ -42,31 +42,30 @@ bool NumberEquals(const Value& value, double wanted) {
   return number && *number == wanted;
 }
 
-struct ServiceColumns {
+// The columns read, each found on first use.
+struct ServiceFields {
+  explicit ServiceFields(const ServiceColumns& c)
+      : name(c.name),
+        address(c.address),
+        baud(c.baud),
+        settings(c.settings),
+        parity(c.parity),
+        dataBits(c.dataBits),
+        stopBits(c.stopBits),
+        maxMessage(c.maxMessage) {}
   LazyField name, address, baud;
   LazyField settings, parity, dataBits, stopBits;  // settings: address book; others: MDB
   LazyField maxMessage;
 };
 
-ServiceColumns ColumnsFor(bool addressBook) {
-  if (addressBook) {
-    return {LazyField("poname"), LazyField("poAddress"),
-            LazyField("pObaud"), LazyField("poCommSettings"),
-            LazyField(""),       LazyField(""),
-            LazyField(""),       LazyField("poTypeData1")};
-  }
-  return {LazyField("pgname"),     LazyField("pgTermPhone"), LazyField("pgbaud"),
-          LazyField(""),           LazyField("pgparity"),    LazyField("pgdatabits"),
-          LazyField("pgstopbits"), LazyField("pgmaxmsg")};
-}
-
 }  // namespace
 
-int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, TableFile& file) {
+int32_t ConvertServiceTable(ConversionContext& context, Recordset& recordset, TableFile& file,
+                            const ServiceColumns& names) {
   if (recordset.Bof() && recordset.Eof()) return 0;
   recordset.MoveFirst();
   const bool addressBook = context.addressBookSource;
-  ServiceColumns columns = ColumnsFor(addressBook);
+  ServiceFields columns(names);
   int32_t row = 0;
   while (!recordset.Eof()) {
     ++row;

@@ -14,7 +14,6 @@
 #include "query/PreparedQuery.h"
 #include "query/SqliteDatabase.h"
 #include "query/SqliteRecordset.h"
-#include "query/StatementPlan.h"
 #include "query/TextCollation.h"
 
 namespace mdbtokvt {
@@ -23,8 +22,9 @@ namespace {
 
 constexpr unsigned kMostSorterThreads = 4;
 
-// A statement whose leading column has at least this many distinct values
-// runs in two parts at once on a machine with more than one core.
+// A statement that may run in parts, whose order column has at least this
+// many distinct values, runs in two parts at once on a machine with more
+// than one core.
 constexpr size_t kFewestValuesToSplit = 256;
 constexpr size_t kParts = 2;
 
@@ -84,15 +84,15 @@ std::unique_ptr<SqliteRecordset> Open(PreparedPart part, const StopRequest* stop
                                            sortKeyColumn, order, stop);
 }
 
-// Runs a plain join sorted by a column of many values on two connections,
-// each with every other value of the ordered table's column, in threads of
-// their own, and merges their rows on that column. Nothing when sql is not
-// such a statement.
+// Runs a statement that may run in parts, sorted by a column of many values,
+// on two connections, each with every other value of the ordered table's
+// column, in threads of their own, and merges their rows on that column.
+// Nothing when the column has too few values or the machine one core.
 std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
-                                       const OrderedColumn& ordered, const StatementPlan& plan,
-                                       std::string_view sql, const StopRequest* stop) {
+                                       const OrderedColumn& ordered, std::string_view sql,
+                                       const StopRequest* stop) {
   const LoadedTable& table = (*tables)[ordered.table];
-  if (SorterThreads() == 0 || !IsPlainOrderedJoin(plan, table.name)) return nullptr;
+  if (SorterThreads() == 0) return nullptr;
   const std::vector<std::vector<uint32_t>> rows =
       SplitByLeadingValue(table, ordered.column, kParts, kFewestValuesToSplit);
   if (rows.empty()) return nullptr;
@@ -111,13 +111,12 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
 }  // namespace
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::string_view sql,
-                                                  const StopRequest* stop) {
+                                                  const RecordPlan& plan, const StopRequest* stop) {
   try {
-    const StatementPlan plan = PlanStatement(sql);
-    const std::optional<OrderedColumn> ordered = FindLeadingOrderColumn(plan, loaded);
+    const std::optional<OrderedColumn> ordered = FindOrderColumn(plan, loaded);
     const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
-    if (ordered) {
-      if (auto inParts = OpenInParts(tables, *ordered, plan, sql, stop)) return inParts;
+    if (ordered && plan.mayRunInParts) {
+      if (auto inParts = OpenInParts(tables, *ordered, sql, stop)) return inParts;
     }
     return Open(Prepare(tables, ordered, nullptr, sql, stop), stop);
   } catch (const SqliteError& e) {
@@ -129,8 +128,8 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::stri
 }
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
-                                                  std::string_view sql) {
-  return OpenLoadedRecordSource(ReadLoadedTables(tablesPath), sql);
+                                                  std::string_view sql, const RecordPlan& plan) {
+  return OpenLoadedRecordSource(ReadLoadedTables(tablesPath), sql, plan);
 }
 
 }  // namespace mdbtokvt

@@ -1,15 +1,3 @@
-// src/query/: running a record source's SQL with SQLite on loaded tables:
-// the loaded tables and their file (LoadedTables.h), the connection
-// (SqliteDatabase.h), preparing a statement (PreparedQuery.h), the virtual
-// tables over the loaded columns (LoadedTableModule.h), the text collation
-// and the stored form of texts (TextCollation.h, CollatedText.h), the
-// recordsets (SqliteRecordset.h, MergedRecordset.h, MemoryRecordset.h), the
-// plans (StatementPlan.h, which one a statement gets; OrderedTable.h) and,
-// here, the record source run with them. Both
-// processes use it: the reader prepares the record source on empty tables
-// to learn what to load. It uses src/common, src/sortorder, SQLite and the
-// Recordset interface of src/source (a header), never libmdb.
-//
 // The converting side of a record source the reader process has loaded
 // (ReaderJob.h): the loaded tables read back from the reader's file and
 // served to an in-memory SQLite connection, with the text collations, and
@@ -21,25 +9,36 @@
 #include <string_view>
 
 #include "query/LoadedTables.h"
+#include "source/RecordPlan.h"
 #include "source/Recordset.h"
 
 namespace mdbtokvt {
 
 class StopRequest;
 
-// Runs sql (the statement RunReaderJob returned) on the tables the reader
-// loaded. The plan comes from sql's text and the tables (StatementPlan.h): a
-// plain join sorted by a text column of many values runs on two connections
-// at once, merged on that column. Raises 3000 when SQLite cannot run the
-// statement. stop, when given (it must outlive the recordset): a stop
-// requested while the statement runs or the recordset is walked raises 18.
+// Runs sql (the statement RunReaderJob returned, as it is) on the tables the
+// reader loaded, with what plan allows on them:
+//   plain               every loaded table a virtual table (LoadedTableModule.h);
+//                       SQLite sorts what it must.
+//   an order column     its table (up to 100,000 rows) stored by SQLite with
+//                       an index on it (OrderedTable.h), so SQLite sorts
+//                       only each run of rows sharing its value.
+//   ... in parts        besides, from 256 distinct texts in that column on,
+//                       on a machine of two cores or more, the statement
+//                       run on two connections at once, each with every
+//                       other value, their rows merged on it (MergedRecordset.h).
+// Raises 3000 when SQLite cannot run the statement. stop, when given (it must
+// outlive the recordset): a stop requested while the statement runs or the
+// recordset is walked raises 18.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables tables, std::string_view sql,
+                                                  const RecordPlan& plan = {},
                                                   const StopRequest* stop = nullptr);
 
 // The same on the tables of the file tablesPath; the recordset holds the
 // tables, so the file may be unlinked as soon as this returns. Raises 3000
 // also when the file is not one the reader wrote.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,
-                                                  std::string_view sql);
+                                                  std::string_view sql,
+                                                  const RecordPlan& plan = {});
 
 }  // namespace mdbtokvt

@@ -30,7 +30,7 @@ class IntegerIndex {
   explicit IntegerIndex(const LoadedColumn& column) {
     size_t integers = 0;
     for (size_t row = 0; row < column.size(); ++row) {
-      if (column.kind(row) != LoadedColumn::Kind::kInteger) continue;
+      if (column.kind(row) != ValueKind::kInteger) continue;
       const int64_t value = column.integer(row);
       if (integers++ == 0) lowest_ = highest_ = value;
       lowest_ = std::min(lowest_, value);
@@ -43,7 +43,7 @@ class IntegerIndex {
     std::vector<uint32_t> keyOfRow(column.size(), kNoKey);
     std::vector<uint32_t> counts;
     for (size_t row = 0; row < column.size(); ++row) {
-      if (column.kind(row) != LoadedColumn::Kind::kInteger) continue;
+      if (column.kind(row) != ValueKind::kInteger) continue;
       uint32_t& key = KeySlot(column.integer(row));
       if (key == kNoKey) {
         key = static_cast<uint32_t>(counts.size());
@@ -270,6 +270,20 @@ int Eof(sqlite3_vtab_cursor* cursor) {
   return CursorOf(cursor).position >= CursorOf(cursor).count ? 1 : 0;
 }
 
+// A loaded value as the result of a virtual table's column.
+struct ResultSink {
+  sqlite3_context* context;
+  void Null() const { sqlite3_result_null(context); }
+  void Integer(int64_t value) const { sqlite3_result_int64(context, value); }
+  void Double(double value) const { sqlite3_result_double(context, value); }
+  void Text(std::string_view text) const {
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+  void Blob(std::string_view bytes) const {
+    sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  }
+};
+
 int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   const LoadedCursor& cursor = CursorOf(base);
   const LoadedTable& table = *VtabOf(base->pVtab).table;
@@ -278,33 +292,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
     return SQLITE_OK;
   }
   const LoadedColumn& column = table.columns[static_cast<size_t>(index)];
-  const uint64_t row = cursor.row();
-  switch (column.kind(row)) {
-    case LoadedColumn::Kind::kNull:
-      if (column.holdsText()) {
-        sqlite3_result_text(context, kNullTextMarker.data(),
-                            static_cast<int>(kNullTextMarker.size()), SQLITE_STATIC);
-      } else {
-        sqlite3_result_null(context);
-      }
-      break;
-    case LoadedColumn::Kind::kInteger:
-      sqlite3_result_int64(context, column.integer(row));
-      break;
-    case LoadedColumn::Kind::kDouble:
-      sqlite3_result_double(context, column.number(row));
-      break;
-    case LoadedColumn::Kind::kText: {
-      const std::string_view text = column.bytes(row);
-      sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-      break;
-    }
-    case LoadedColumn::Kind::kBlob: {
-      const std::string_view bytes = column.bytes(row);
-      sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
-      break;
-    }
-  }
+  HandLoadedValue(column, cursor.row(), ResultSink{context});
   return SQLITE_OK;
 }
 

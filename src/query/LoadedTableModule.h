@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "sortorder/CollatedText.h"
 #include "query/LoadedTables.h"
 
 namespace mdbtokvt {
@@ -25,6 +26,38 @@ namespace mdbtokvt {
 // storedElsewhere, which the caller has stored itself. Raises SqliteError.
 void AttachLoadedTables(sqlite3* db, LoadedTables tables,
                         std::optional<size_t> storedElsewhere = std::nullopt);
+
+// Hands the value of column at row to SQLite the one way the virtual tables
+// serve it and the ordered table (OrderedTable.h) stores it: through
+// sink.Null(), sink.Integer(int64_t), sink.Double(double), sink.Text(bytes)
+// or sink.Blob(bytes), a text in its stored form (CollatedText.h) and the
+// Null of a text column as the Null text marker. The bytes live as long as
+// the column.
+template <class Sink>
+void HandLoadedValue(const LoadedColumn& column, uint64_t row, Sink&& sink) {
+  switch (column.kind(row)) {
+    case ValueKind::kNull:
+      if (column.holdsText()) {
+        sink.Text(kNullTextMarker);
+      } else {
+        sink.Null();
+      }
+      return;
+    case ValueKind::kInteger:
+    case ValueKind::kBoolean:  // never loaded: Yes/No loads as 1 or 0
+      sink.Integer(column.integer(row));
+      return;
+    case ValueKind::kDouble:
+      sink.Double(column.number(row));
+      return;
+    case ValueKind::kText:
+      sink.Text(column.bytes(row));
+      return;
+    case ValueKind::kBlob:
+      sink.Blob(column.bytes(row));
+      return;
+  }
+}
 
 // The same for tables several connections serve at once (each in a thread
 // of its own; the tables are only read).

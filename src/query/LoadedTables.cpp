@@ -78,7 +78,7 @@ class DescriptorReadBuffer final : public std::streambuf {
 
 // ---- building ----
 
-void LoadedColumn::NoteKind(Kind kind) {
+void LoadedColumn::NoteKind(ValueKind kind) {
   const auto value = static_cast<uint8_t>(kind);
   if (soleKind_ == kNoRows) {
     soleKind_ = value;
@@ -88,29 +88,29 @@ void LoadedColumn::NoteKind(Kind kind) {
 }
 
 void LoadedColumn::AppendNull() {
-  NoteKind(Kind::kNull);
-  kinds_.push_back(static_cast<uint8_t>(Kind::kNull));
+  NoteKind(ValueKind::kNull);
+  kinds_.push_back(static_cast<uint8_t>(ValueKind::kNull));
   slots_.push_back(0);
 }
 
 void LoadedColumn::AppendInteger(int64_t value) {
-  NoteKind(Kind::kInteger);
-  kinds_.push_back(static_cast<uint8_t>(Kind::kInteger));
+  NoteKind(ValueKind::kInteger);
+  kinds_.push_back(static_cast<uint8_t>(ValueKind::kInteger));
   slots_.push_back(static_cast<uint64_t>(value));
 }
 
 void LoadedColumn::AppendDouble(double value) {
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
-  NoteKind(Kind::kDouble);
-  kinds_.push_back(static_cast<uint8_t>(Kind::kDouble));
+  NoteKind(ValueKind::kDouble);
+  kinds_.push_back(static_cast<uint8_t>(ValueKind::kDouble));
   slots_.push_back(bits);
   onlyIntegers_ = false;
 }
 
 void LoadedColumn::AppendText(std::string_view text, std::string_view key,
                               std::string_view lostSource) {
-  const size_t start = BeginBytes(Kind::kText);
+  const size_t start = BeginBytes(ValueKind::kText);
   if (key.empty()) {
     arena_.append(text);
   } else {
@@ -120,12 +120,12 @@ void LoadedColumn::AppendText(std::string_view text, std::string_view key,
 }
 
 void LoadedColumn::AppendBlob(std::string_view bytes) {
-  const size_t start = BeginBytes(Kind::kBlob);
+  const size_t start = BeginBytes(ValueKind::kBlob);
   arena_.append(bytes);
   EndBytes(start);
 }
 
-size_t LoadedColumn::BeginBytes(Kind kind) {
+size_t LoadedColumn::BeginBytes(ValueKind kind) {
   NoteKind(kind);
   kinds_.push_back(static_cast<uint8_t>(kind));
   slots_.push_back(arena_.size());
@@ -265,17 +265,17 @@ class LoadedTablesFile {
     for (size_t row = 0; row < rows; ++row) {
       const uint8_t kind = column.kinds_[row];
       if (kind > LoadedColumn::kLastKind) Fail("value kind");
-      column.NoteKind(static_cast<LoadedColumn::Kind>(kind));
-      if (kind == static_cast<uint8_t>(LoadedColumn::Kind::kText) ||
-          kind == static_cast<uint8_t>(LoadedColumn::Kind::kBlob)) {
+      column.NoteKind(static_cast<ValueKind>(kind));
+      if (kind == static_cast<uint8_t>(ValueKind::kText) ||
+          kind == static_cast<uint8_t>(ValueKind::kBlob)) {
         const uint64_t offset = column.slots_[row];
         uint32_t length = 0;
         if (offset > arenaSize || arenaSize - offset < kLengthBytes) Fail("value offset");
         std::memcpy(&length, column.arena_.data() + offset, kLengthBytes);
         if (arenaSize - offset - kLengthBytes < length) Fail("value length");
       }
-      if (kind != static_cast<uint8_t>(LoadedColumn::Kind::kNull) &&
-          kind != static_cast<uint8_t>(LoadedColumn::Kind::kInteger)) {
+      if (kind != static_cast<uint8_t>(ValueKind::kNull) &&
+          kind != static_cast<uint8_t>(ValueKind::kInteger)) {
         column.onlyIntegers_ = false;
       }
     }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ValueKind.h"
+
 namespace mdbtokvt {
 
 // The declared type of a Yes/No column; the recordset maps integers of such
@@ -21,8 +23,6 @@ inline constexpr std::string_view kBooleanType = "BOOLEAN";
 
 class LoadedColumn {
  public:
-  enum class Kind : uint8_t { kNull, kInteger, kDouble, kText, kBlob };
-
   LoadedColumn(std::string name, std::string declaredType, bool holdsText)
       : name_(std::move(name)), declaredType_(std::move(declaredType)), holdsText_(holdsText) {}
 
@@ -50,8 +50,8 @@ class LoadedColumn {
   // A column whose values are all of one kind answers without touching
   // kinds_: look-ups in a join land on random rows, and each array read
   // there is a cache miss.
-  Kind kind(size_t row) const {
-    return static_cast<Kind>(soleKind_ <= kLastKind ? soleKind_ : kinds_[row]);
+  ValueKind kind(size_t row) const {
+    return static_cast<ValueKind>(soleKind_ <= kLastKind ? soleKind_ : kinds_[row]);
   }
   int64_t integer(size_t row) const { return static_cast<int64_t>(slots_[row]); }
   double number(size_t row) const;
@@ -62,15 +62,16 @@ class LoadedColumn {
 
  private:
   friend class LoadedTablesFile;
-  static constexpr uint8_t kLastKind = static_cast<uint8_t>(Kind::kBlob);
+  // A loaded value is never a Boolean: Yes/No loads as 1 or 0.
+  static constexpr uint8_t kLastKind = static_cast<uint8_t>(ValueKind::kBlob);
   static constexpr uint8_t kNoRows = 0xFE;
   static constexpr uint8_t kMixedKinds = 0xFF;
 
   // A value of bytes: its kind, slot and length placeholder, then its bytes
   // appended to the arena, then its length filled in.
-  size_t BeginBytes(Kind kind);
+  size_t BeginBytes(ValueKind kind);
   void EndBytes(size_t start);
-  void NoteKind(Kind kind);
+  void NoteKind(ValueKind kind);
 
   std::string name_;
   std::string declaredType_;

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "common/NamesEqual.h"
-#include "query/SqlTokens.h"
+#include "query/LoadedTableModule.h"
+#include "sortorder/CollatedText.h"
 #include "query/SqliteDatabase.h"
 #include "query/TextCollation.h"
 #include "sortorder/CollatedText.h"
@@ -21,18 +22,32 @@ constexpr uint64_t kMostRowsToStore = 100'000;
 // Access names may not contain "!", so no table can be called this.
 constexpr const char* kIndexName = "\"mdbtokvt!order\"";
 
+// A loaded value bound to a parameter of the insert.
+struct BindSink {
+  sqlite3_stmt* statement;
+  int slot;
+  void Null() const { sqlite3_bind_null(statement, slot); }
+  void Integer(int64_t value) const { sqlite3_bind_int64(statement, slot, value); }
+  void Double(double value) const { sqlite3_bind_double(statement, slot, value); }
+  void Text(std::string_view text) const {
+    sqlite3_bind_text(statement, slot, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+  void Blob(std::string_view bytes) const {
+    sqlite3_bind_blob(statement, slot, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  }
+};
+
 }  // namespace
 
-std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
-                                                    const LoadedTables& tables) {
-  if (plan.kind == PlanKind::kPlain) return std::nullopt;
+std::optional<OrderedColumn> FindOrderColumn(const RecordPlan& plan, const LoadedTables& tables) {
+  if (plan.orderColumn.empty()) return std::nullopt;
   std::optional<OrderedColumn> found;
   for (size_t t = 0; t < tables.size(); ++t) {
-    if (!plan.orderTable.empty() && !NamesEqual(plan.orderTable, tables[t].name)) continue;
+    if (!NamesEqual(plan.orderTable, tables[t].name)) continue;
     const auto& columns = tables[t].columns;
     for (size_t c = 0; c < columns.size(); ++c) {
       if (!NamesEqual(columns[c].name(), plan.orderColumn)) continue;
-      if (found) return std::nullopt;  // ambiguous: SQLite will refuse it anyway
+      if (found) return std::nullopt;  // two tables or columns of that name
       found = OrderedColumn{t, c};
     }
   }
@@ -49,10 +64,10 @@ std::vector<std::vector<uint32_t>> SplitByLeadingValue(const LoadedTable& table,
   std::vector<std::string_view> keys(table.rows);
   std::vector<uint32_t> sorted(table.rows);
   for (uint32_t row = 0; row < sorted.size(); ++row) {
-    const LoadedColumn::Kind kind = values.kind(row);
-    if (kind == LoadedColumn::Kind::kText) {
+    const ValueKind kind = values.kind(row);
+    if (kind == ValueKind::kText) {
       keys[row] = SortKeyOfStored(order, values.bytes(row), plainKeys[row]);
-    } else if (kind != LoadedColumn::Kind::kNull) {
+    } else if (kind != ValueKind::kNull) {
       return {};
     }
     sorted[row] = row;
@@ -94,37 +109,7 @@ void StoreOrderedTable(sqlite3* db, const LoadedTable& table, size_t column,
   for (uint64_t i = 0; i < count; ++i) {
     const uint64_t row = rows != nullptr ? (*rows)[i] : i;
     for (size_t c = 0; c < columns.size(); ++c) {
-      const LoadedColumn& values = columns[c];
-      const int slot = static_cast<int>(c) + 1;
-      // The same values the virtual tables hand SQLite.
-      switch (values.kind(row)) {
-        case LoadedColumn::Kind::kNull:
-          if (values.holdsText()) {
-            sqlite3_bind_text(statement, slot, kNullTextMarker.data(),
-                              static_cast<int>(kNullTextMarker.size()), SQLITE_STATIC);
-          } else {
-            sqlite3_bind_null(statement, slot);
-          }
-          break;
-        case LoadedColumn::Kind::kInteger:
-          sqlite3_bind_int64(statement, slot, values.integer(row));
-          break;
-        case LoadedColumn::Kind::kDouble:
-          sqlite3_bind_double(statement, slot, values.number(row));
-          break;
-        case LoadedColumn::Kind::kText: {
-          const std::string_view text = values.bytes(row);
-          sqlite3_bind_text(statement, slot, text.data(), static_cast<int>(text.size()),
-                            SQLITE_STATIC);
-          break;
-        }
-        case LoadedColumn::Kind::kBlob: {
-          const std::string_view bytes = values.bytes(row);
-          sqlite3_bind_blob(statement, slot, bytes.data(), static_cast<int>(bytes.size()),
-                            SQLITE_STATIC);
-          break;
-        }
-      }
+      HandLoadedValue(columns[c], row, BindSink{statement, static_cast<int>(c) + 1});
     }
     if (sqlite3_step(statement) != SQLITE_DONE) throw SqliteError(sqlite3_errmsg(db));
     sqlite3_reset(statement);

@@ -6,8 +6,8 @@
 // goes into an ordinary SQLite table with a covering index on the column;
 // the others stay virtual tables (LoadedTableModule.h).
 //
-// Which table and column is a hint read from the SQL text (StatementPlan.h):
-// a wrong or missing hint changes how SQLite runs the statement, never its
+// Which table and column is declared with the record source (RecordPlan.h):
+// a wrong or missing one changes how SQLite runs the statement, never its
 // result.
 #pragma once
 
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "query/LoadedTables.h"
-#include "query/StatementPlan.h"
+#include "source/RecordPlan.h"
 
 namespace mdbtokvt {
 
@@ -29,11 +29,10 @@ struct OrderedColumn {
   size_t column;  // in that table
 };
 
-// The loaded column plan's order column names, when it names exactly one
-// (in the table it is qualified with, if any), and that column's table is
-// small enough to be copied cheaply. Nothing for a plain plan.
-std::optional<OrderedColumn> FindLeadingOrderColumn(const StatementPlan& plan,
-                                                    const LoadedTables& tables);
+// The loaded column plan's order column names (in any case), when its
+// table is small enough to be copied cheaply. Nothing for a plan without
+// one, or when no loaded column or more than one has that name.
+std::optional<OrderedColumn> FindOrderColumn(const RecordPlan& plan, const LoadedTables& tables);
 
 // The rows of table (in row order) in parts: every distinct value of column
 // in its text collation (equal sort keys) goes whole to one part, the k-th

@@ -26,19 +26,20 @@ struct LoadColumn {
 
 void AppendCell(const Cell& cell, LoadedColumn& column) {
   switch (cell.kind) {
-    case Cell::Kind::kNull:
+    case ValueKind::kNull:
       column.AppendNull();
       return;
-    case Cell::Kind::kInteger:
+    case ValueKind::kInteger:
+    case ValueKind::kBoolean:  // never decoded: Yes/No gives 1 or 0
       column.AppendInteger(cell.integer);
       return;
-    case Cell::Kind::kDouble:
+    case ValueKind::kDouble:
       column.AppendDouble(cell.number);
       return;
-    case Cell::Kind::kText:
+    case ValueKind::kText:
       column.AppendText(cell.text.text, cell.text.key, cell.text.lostSource);
       return;
-    case Cell::Kind::kBlob:
+    case ValueKind::kBlob:
       column.AppendBlob(cell.bytes);
       return;
   }

@@ -48,7 +48,7 @@ LoadedFile Load(const ReaderSettings& settings, const CodePage& codePage,
 
 struct ReadAheadJob {
   std::string databasePath;
-  std::string recordSource;
+  RecordSource source;
   std::future<LoadedFile> result;
 };
 
@@ -63,13 +63,14 @@ class AccessDataSource final : public DataSource {
     if (readAhead_) readAhead_->result.wait();
   }
 
-  void Open(std::string_view databasePath, std::string_view recordSource) override {
+  void Open(std::string_view databasePath, std::string_view recordSource,
+            const RecordPlan& plan) override {
     recordset_.reset();
     notes_.clear();
     const CodePage& codePage = OutputCodePage();
     LoadedFile loaded;
     if (readAhead_ && readAhead_->databasePath == databasePath &&
-        readAhead_->recordSource == recordSource) {
+        readAhead_->source.text == recordSource && readAhead_->source.plan == plan) {
       const std::unique_ptr<ReadAheadJob> job = std::move(readAhead_);
       loaded = job->result.get();  // raises the read's error
     } else {
@@ -77,22 +78,23 @@ class AccessDataSource final : public DataSource {
       loaded = Load(settings_, codePage, databasePath, recordSource, stop_);
     }
     recordset_ = OpenLoadedRecordSource(ReadLoadedTables(loaded.tables->fd(), loaded.tablesName),
-                                        loaded.result.sql, stop_);
+                                        loaded.result.sql, plan, stop_);
     notes_ = std::move(loaded.result.notes);
   }
 
   const std::vector<std::string>& notes() const override { return notes_; }
 
-  void ReadAhead(std::string_view databasePath, std::string_view recordSource) override {
+  void ReadAhead(std::string_view databasePath, std::string_view recordSource,
+                 const RecordPlan& plan) override {
     try {
       if (readAhead_) readAhead_->result.wait();
       readAhead_.reset();
       auto job = std::make_unique<ReadAheadJob>();
       job->databasePath = databasePath;
-      job->recordSource = recordSource;
+      job->source = {std::string(recordSource), plan};
       // The job keeps its own copies: the caller's strings may not live on.
       job->result = std::async(std::launch::async, Load, settings_, OutputCodePage(),
-                               job->databasePath, job->recordSource, stop_);
+                               job->databasePath, job->source.text, stop_);
       readAhead_ = std::move(job);
     } catch (...) {
       // Nothing begun: Open does the work and reports what goes wrong.

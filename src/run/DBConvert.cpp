@@ -18,38 +18,78 @@
 
 namespace mdbtokvt {
 
-// The record sources of the three runs. Each gets the plan its text allows
-// (query/StatementPlan.h, which also says what the tables must be like;
-// tests/query/statement_plan_test.cpp holds the table of all six): a change
-// to a text that costs its plan changes no result, only the speed.
+namespace {
 
-// Plan: plain (a whole table).
-const TableRun kServiceRun{"TERMTAB.KVT", "PostOffices", "PagerCompany", "services",
-                           ConvertServiceTable};
+// A converter reading the columns named by columns.
+template <auto Convert, const auto& columns>
+int32_t Reading(ConversionContext& context, Recordset& recordset, TableFile& file) {
+  return Convert(context, recordset, file, columns);
+}
 
-// Plan: plain (no ORDER BY; the join is answered from integer indexes).
+}  // namespace
+
+// Each run's record sources, each with its plan (RecordPlan.h: what the
+// statement is like, for the query layer to take what pays) and the names of
+// the columns its converter reads.
+
+constexpr ServiceColumns kPostOfficeColumns{.name = "poname",
+                                            .address = "poAddress",
+                                            .baud = "pObaud",
+                                            .settings = "poCommSettings",
+                                            .maxMessage = "poTypeData1"};
+constexpr ServiceColumns kPagerCompanyColumns{.name = "pgname",
+                                              .address = "pgTermPhone",
+                                              .baud = "pgbaud",
+                                              .parity = "pgparity",
+                                              .dataBits = "pgdatabits",
+                                              .stopBits = "pgstopbits",
+                                              .maxMessage = "pgmaxmsg"};
+const TableRun kServiceRun{
+    "TERMTAB.KVT",
+    {{"PostOffices", {}}, Reading<ConvertServiceTable, kPostOfficeColumns>},
+    {{"PagerCompany", {}}, Reading<ConvertServiceTable, kPagerCompanyColumns>},
+    "services"};
+
+// The joins are answered from integer indexes; no order.
+constexpr ReceiverColumns kContactColumns{"ctName", "ctAddress", "poName"};
+constexpr ReceiverColumns kUserColumns{"UserName", "PagerID", "pgname"};
 const TableRun kReceiverRun{
     "USERTAB.KVT",
-    "SELECT ctName,ctAddress,poNAME FROM "
-    "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
-    "SELECT USERNAME,PAGERID,PGNAME FROM "
-    "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
-    "receivers", ConvertReceiverTable};
+    {{"SELECT ctName,ctAddress,poNAME FROM "
+      "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
+      {}},
+     Reading<ConvertReceiverTable, kContactColumns>},
+    {{"SELECT USERNAME,PAGERID,PGNAME FROM "
+      "USERS, PAGERCOMPANY WHERE USERS.PAGERCOMPANYSEQUENCE=PAGERCOMPANY.TESEQUENCE",
+      {}},
+     Reading<ConvertReceiverTable, kUserColumns>},
+    "receivers"};
 
-// Plan: ordered table by GRNAME / GROUPNAME, in two parts: GROUPS stored in
-// name order (up to 100,000 groups), and from 256 group names on, on two
-// cores, the statement run on two connections, each with every other group
-// name, their rows merged.
-const TableRun kGroupRun{"GROUPTAB.KVT",
-                         "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
-                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                         "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
-                         " ORDER BY GRNAME, CTNAME",
-                         "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
-                         " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
-                         "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
-                         " ORDER BY GROUPNAME, USERNAME",
-                         "groups", ConvertGroupTable};
+// Plain joins ordered by the group name: they may run in parts.
+constexpr const char* kContactGroups =
+    "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "
+    " ORDER BY GRNAME, CTNAME";
+constexpr GroupColumns kContactGroupColumns{"GrName", "ctName"};
+
+constexpr const char* kUserGroups =
+    "SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER"
+    " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
+    "USERS.USEQUENCE=GROUPUSER.GUUSERSEQUENCE "
+    " ORDER BY GROUPNAME, USERNAME";
+constexpr GroupColumns kUserGroupColumns{"GroupName", "UserName"};
+
+const TableRun kGroupRun{
+    "GROUPTAB.KVT",
+    {{kContactGroups, {"GROUPS", "GRNAME", true}},
+     Reading<ConvertGroupTable, kContactGroupColumns>},
+    {{kUserGroups, {"GROUPS", "GROUPNAME", true}}, Reading<ConvertGroupTable, kUserGroupColumns>},
+    "groups"};
+
+const SourceRun& SourceFor(const TableRun& run, bool addressBookSource) {
+  return addressBookSource ? run.addressBook : run.mdb;
+}
 
 namespace {
 
@@ -65,15 +105,15 @@ int16_t RunTable(ConversionContext& context, DataSource& dataSource, std::string
   Checkpoint(context, run.fileName);
   TableFile& file = folder.Create(run.fileName);
   WriteTableHeader(file, kSchemaMajor, kSchemaMinor, kSchemaPatch);
-  const std::string_view source = context.addressBookSource ? run.addressBookSource : run.mdbSource;
-  OpenRecordSource(dataSource, databasePath, source);
+  const SourceRun& source = SourceFor(run, context.addressBookSource);
+  OpenRecordSource(dataSource, databasePath, source.source);
   for (const std::string& note : dataSource.notes()) {
     auto& notes = context.report.sourceNotes;
     if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
   }
   // The staged file is there, the record source open; the rows follow.
   Checkpoint(context, std::string(run.fileName) + " rows");
-  const int32_t count = run.convert(context, dataSource.recordset(), file);
+  const int32_t count = source.convert(context, dataSource.recordset(), file);
   if (count > 32767) {
     ThrowOverflow(std::string(run.fileName) + " can hold at most 32767 records; the source has " +
                   std::to_string(count) + " " + std::string(run.recordNoun) + ".");
@@ -151,8 +191,8 @@ ConversionCounts ConvertDatabase(ConversionContext& context, DataSource& dataSou
   }
   // The group run reads by far the most rows; its reading overlaps the
   // service and receiver runs.
-  dataSource.ReadAhead(
-      databasePath, context.addressBookSource ? kGroupRun.addressBookSource : kGroupRun.mdbSource);
+  const RecordSource& groups = SourceFor(kGroupRun, context.addressBookSource).source;
+  dataSource.ReadAhead(databasePath, groups.text, groups.plan);
   ConversionCounts counts;
   counts.services = CreateServiceTable(context, dataSource, databasePath, folder);
   counts.receivers = CreateReceiverTable(context, dataSource, databasePath, folder);

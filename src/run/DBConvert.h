@@ -20,14 +20,23 @@ namespace mdbtokvt {
 // after the header) and returns their number.
 using TableConverter = int32_t (*)(ConversionContext&, Recordset&, TableFile&);
 
-// What distinguishes the three runs.
-struct TableRun {
-  std::string_view fileName;           // e.g. "USERTAB.KVT"
-  std::string_view addressBookSource;  // record source for an address-book source
-  std::string_view mdbSource;          // record source for an MDB source
-  std::string_view recordNoun;         // what one record stands for, e.g. "receivers"
+// What a run reads for one source kind: the record source with its plan, and
+// the converter, which reads the columns that record source gives.
+struct SourceRun {
+  RecordSource source;
   TableConverter convert;
 };
+
+// What distinguishes the three runs.
+struct TableRun {
+  std::string_view fileName;    // e.g. "USERTAB.KVT"
+  SourceRun addressBook;        // for an address-book source
+  SourceRun mdb;                // for an MDB source
+  std::string_view recordNoun;  // what one record stands for, e.g. "receivers"
+};
+
+// What run reads for the source kind: the one place it is chosen.
+const SourceRun& SourceFor(const TableRun& run, bool addressBookSource);
 
 extern const TableRun kServiceRun;
 extern const TableRun kReceiverRun;

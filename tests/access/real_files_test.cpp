@@ -41,17 +41,17 @@ class RealFileTest : public ::testing::TestWithParam<RealTable> {
     }
     if (actual.IsNull()) return "expected " + expected.text + ", got Null";
     if (type == "TEXT" || type == "MEMO" || type == "GUID") {
-      if (actual.kind() != Value::Kind::kText) return "not a text";
+      if (actual.kind() != ValueKind::kText) return "not a text";
       const std::string want = Cp1252().FromUtf8(expected.text);
       return actual.text() == want ? std::string()
                                    : "expected '" + want + "', got '" + actual.text() + "'";
     }
     if (type == "BYTE" || type == "INT" || type == "LONG") {
-      if (actual.kind() != Value::Kind::kInteger) return "not an integer";
+      if (actual.kind() != ValueKind::kInteger) return "not an integer";
       return actual.integer() == std::stoll(expected.text) ? std::string() : "integer differs";
     }
     if (type == "DOUBLE" || type == "FLOAT" || type == "MONEY") {
-      if (actual.kind() != Value::Kind::kDouble) return "not a double";
+      if (actual.kind() != ValueKind::kDouble) return "not a double";
       // Exact: shortest forms and currency decimals read back to the very
       // double the source layer produces.
       return actual.number() == std::strtod(expected.text.c_str(), nullptr)
@@ -59,18 +59,18 @@ class RealFileTest : public ::testing::TestWithParam<RealTable> {
                  : "expected " + expected.text + ", got " + FormatDouble(actual.number());
     }
     if (type == "NUMERIC") {
-      if (actual.kind() != Value::Kind::kDouble) return "not a double";
+      if (actual.kind() != ValueKind::kDouble) return "not a double";
       const double want = std::strtod(expected.text.c_str(), nullptr);
       return std::fabs(actual.number() - want) <= 1e-9 * std::fabs(want) ? std::string()
                                                                          : "numeric differs";
     }
     if (type == "SHORT_DATE_TIME") {
-      if (actual.kind() != Value::Kind::kDouble) return "not a day number";
+      if (actual.kind() != ValueKind::kDouble) return "not a day number";
       const std::string got = source_test::FormatAccessDate(actual.number());
       return got == expected.text ? std::string() : "expected " + expected.text + ", got " + got;
     }
     if (type == "BOOLEAN") {
-      if (actual.kind() != Value::Kind::kBoolean) return "not Yes/No";
+      if (actual.kind() != ValueKind::kBoolean) return "not Yes/No";
       return (actual.boolean() ? "True" : "False") == expected.text ? std::string()
                                                                     : "Yes/No differs";
     }

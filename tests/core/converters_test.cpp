@@ -35,11 +35,14 @@ struct Converted {
   int Word(size_t at) const { return static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8)); }
 };
 
-Converted Convert(TableConverter convert, ConversionContext& context,
-                  std::vector<std::string> columns, std::vector<Row> rows) {
+// The converter runs as in a conversion, reading the columns the run names
+// for the context's source kind.
+Converted Convert(const TableRun& run, ConversionContext& context, std::vector<std::string> columns,
+                  std::vector<Row> rows) {
   MemoryRecordset recordset(std::move(columns), std::move(rows));
   test::MemoryTableFile out;
-  const int32_t count = convert(context, recordset, out.file);
+  const int32_t count =
+      SourceFor(run, context.addressBookSource).convert(context, recordset, out.file);
   return {count, out.Flushed()};
 }
 
@@ -60,7 +63,7 @@ const std::vector<std::string> kPagerCompany = {"PGNAME",     "pgTermPhone", "pg
 TEST(ServiceConverter, EmptyTableWritesNothing) {
   NameTables names;
   ConversionContext context(names);
-  const Converted c = Convert(ConvertServiceTable, context, kPostOffice, {});
+  const Converted c = Convert(kServiceRun, context, kPostOffice, {});
   EXPECT_EQ(c.count, 0);
   EXPECT_TRUE(c.bytes.empty());
 }
@@ -71,7 +74,7 @@ TEST(ServiceConverter, AddressBookRecords) {
   context.addressBookSource = true;
   const std::string address40(40, '5');
   const Converted c =
-      Convert(ConvertServiceTable, context, kPostOffice,
+      Convert(kServiceRun, context, kPostOffice,
               {{T("Alpha"), T(address40.c_str()), T("28800"), T("E,7,1"), T("160")},
                {T("Beta"), T("555"), T("14400"), T("e,7,1"), N()},
                {T("Gamma"), N(), N(), T("E,7,1 "), I(80)},
@@ -121,7 +124,7 @@ TEST(ServiceConverter, MdbLineSettingsAndMessageLength) {
   NameTables names;
   ConversionContext context(names);
   const Converted c = Convert(
-      ConvertServiceTable, context, kPagerCompany,
+      kServiceRun, context, kPagerCompany,
       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), N()},
        {T("B"), T("1"), T("9600"), T("Even"), I(7), I(1), T("160")},
        {T("C"), T("1"), T("9600"), T("EVEN"), I(8), I(1), N()},
@@ -145,7 +148,7 @@ TEST(ServiceConverter, YesNoMessageLength) {
   NameTables names;
   ConversionContext context(names);
   const Converted c =
-      Convert(ConvertServiceTable, context, kPagerCompany,
+      Convert(kServiceRun, context, kPagerCompany,
               {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), Value::Boolean(true)},
                {T("B"), T("1"), T("9600"), T("EVEN"), I(7), I(1), Value::Boolean(false)},
                {T("C"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("True")},
@@ -159,7 +162,7 @@ TEST(ServiceConverter, YesNoMessageLength) {
   EXPECT_TRUE(context.report.defaultedValues.empty());
   // The address book reads poTypeData1 as a number directly.
   context.addressBookSource = true;
-  const Converted book = Convert(ConvertServiceTable, context, kPostOffice,
+  const Converted book = Convert(kServiceRun, context, kPostOffice,
                                  {{T("E"), T("1"), T("9600"), T("E,7,1"), T("TRUE")},
                                   {T("F"), T("1"), T("9600"), T("E,7,1"), Value::Boolean(false)}});
   EXPECT_EQ(book.Word(548), -1);
@@ -170,22 +173,22 @@ TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
   NameTables names;
   ConversionContext context(names);
   EXPECT_EQ(ErrorNumberOf([&] {
-              Convert(ConvertServiceTable, context, kPagerCompany,
+              Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("abc")}});
             }),
             kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([&] {
-              Convert(ConvertServiceTable, context, kPagerCompany,
+              Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("Yes")}});
             }),
             kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([&] {
-              Convert(ConvertServiceTable, context, kPagerCompany,
+              Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), I(40000)}});
             }),
             kErrOverflow);
   context.addressBookSource = true;
-  EXPECT_EQ(ErrorNumberOf([&] { Convert(ConvertServiceTable, context, {"poName"}, {{T("A")}}); }),
+  EXPECT_EQ(ErrorNumberOf([&] { Convert(kServiceRun, context, {"poName"}, {{T("A")}}); }),
             kErrItemNotFound);
 }
 
@@ -194,11 +197,11 @@ TEST(ReceiverConverter, NamesMatchTheServiceTableAndPagerIdsAreCut) {
   ConversionContext context(names);
   context.addressBookSource = true;
   const std::string longService = "Metropolitan Paging Service Cooperative";
-  Convert(ConvertServiceTable, context, kPostOffice,
+  Convert(kServiceRun, context, kPostOffice,
           {{T(longService.c_str()), T("1"), T("9600"), T("E,7,1"), T("1")}});
   const std::string pager300(300, '7');
   const std::string longName = "Dr. Alexandra Montgomery-Wellington III";
-  const Converted c = Convert(ConvertReceiverTable, context, {"CTNAME", "CTADDRESS", "PONAME"},
+  const Converted c = Convert(kReceiverRun, context, {"CTNAME", "CTADDRESS", "PONAME"},
                               {{T(longName.c_str()), T(pager300.c_str()), T(longService.c_str())},
                                {T(longName.c_str()), N(), T("Nobody")},
                                {N(), T(""), N()}});
@@ -235,7 +238,7 @@ TEST(GroupConverter, MemberLimitFollowsTheEdition) {
     auto rows = GroupRows("Big", 40);
     auto small = GroupRows("Small", 2, "Zed ");
     rows.insert(rows.end(), small.begin(), small.end());
-    const Converted c = Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, rows);
+    const Converted c = Convert(kGroupRun, context, {"GroupName", "UserName"}, rows);
     const size_t slots = edition == Edition::kLumen ? 32 : 500;
     const size_t R = GroupRecordSize(static_cast<int>(slots));
     SCOPED_TRACE("edition " + std::to_string(EditionRow(edition)));
@@ -267,7 +270,7 @@ TEST(GroupConverter, LongAndEmptyGroupNames) {
   const std::string longB = "Emergency Response Coordination Team South";
   const std::string longMember = "Dr. Alexandra Montgomery-Wellington III";
   context.names.receiverNames.ShortenName("Dr. Alexandra Montgomery-Wellington II");
-  const Converted c = Convert(ConvertGroupTable, context, {"GrName", "ctName"},
+  const Converted c = Convert(kGroupRun, context, {"GrName", "ctName"},
                               {{N(), T("a")},
                                {T(""), T("b")},
                                {T(longA.c_str()), T(longMember.c_str())},
@@ -296,7 +299,7 @@ TEST(GroupConverter, CharactersWrittenAsQuestionMarksAreNoted) {
   const std::string longTail = std::string(35, 'x') + "?";
   const Value cutOff = Value::LossyText(longTail, std::string(35, 'x') + "\xE2\x98\x8E");
   const Value questionOfItsOwn = Value::LossyText("Why? ?", "Why? \xE2\x98\x8E");
-  Convert(ConvertGroupTable, context, {"GrName", "ctName"},
+  Convert(kGroupRun, context, {"GrName", "ctName"},
           {{greekGroup, kanjiMember}, {greekGroup, cutOff}, {greekGroup, questionOfItsOwn}});
   const auto& replaced = context.report.replacedCharacters;
   ASSERT_EQ(replaced.size(), 3u);
@@ -318,7 +321,7 @@ TEST(GroupConverter, CharactersWrittenAsQuestionMarksAreNoted) {
   EXPECT_EQ(ReportSummary(context.report, 32), "1 character written as ?");
   // The shortened member keeps its source's text as its long name.
   context.StartConversion();
-  Convert(ConvertGroupTable, context, {"GrName", "ctName"}, {{T("G"), cutOff}});
+  Convert(kGroupRun, context, {"GrName", "ctName"}, {{T("G"), cutOff}});
   ASSERT_EQ(context.report.shortenedNames.size(), 1u);
   EXPECT_EQ(context.report.shortenedNames[0].longSource, std::string(35, 'x') + "\xE2\x98\x8E");
 }
@@ -326,9 +329,8 @@ TEST(GroupConverter, CharactersWrittenAsQuestionMarksAreNoted) {
 TEST(GroupConverter, EmptyRecordsetAndSingleGroup) {
   NameTables names;
   ConversionContext context(names);
-  EXPECT_EQ(Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, {}).count, 0);
-  const Converted c =
-      Convert(ConvertGroupTable, context, {"GroupName", "UserName"}, GroupRows("G", 3));
+  EXPECT_EQ(Convert(kGroupRun, context, {"GroupName", "UserName"}, {}).count, 0);
+  const Converted c = Convert(kGroupRun, context, {"GroupName", "UserName"}, GroupRows("G", 3));
   EXPECT_EQ(c.count, 1);
   EXPECT_EQ(c.bytes.size(), static_cast<size_t>(GroupRecordSize(32)));
 }

@@ -24,7 +24,7 @@ class FakeDataSource final : public DataSource {
       results;
   std::vector<std::string> opened;
 
-  void Open(std::string_view path, std::string_view source) override {
+  void Open(std::string_view path, std::string_view source, const RecordPlan&) override {
     opened.push_back(std::string(path) + "|" + std::string(source));
     auto it = results.find(std::string(source));
     if (it == results.end()) ThrowTableNotFound(std::string(source));
@@ -71,7 +71,8 @@ TEST(ConversionRun, WritesHeaderRecordsAndCount) {
   source.results["SELECT *"] = {{"n"}, Rows(3)};
   NameTables names;
   ConversionContext context(names);
-  const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
+  const TableRun run{
+      "T.KVT", {{"PostOffices", {}}, ByteConverter}, {{"SELECT *", {}}, ByteConverter}, "things"};
   OutputFolder folder(dir.str());
   EXPECT_EQ(RunTable(context, source, "/db.mdb", folder, run), 3);
   folder.Commit();
@@ -89,7 +90,8 @@ TEST(ConversionRun, UsesTheRecordSourceOfTheSourceKind) {
   ConversionContext context(names);
   context.addressBookSource = true;
   OutputFolder folder(dir.str());
-  const TableRun run{"T.KVT", "PostOffices", "SELECT *", "things", ByteConverter};
+  const TableRun run{
+      "T.KVT", {{"PostOffices", {}}, ByteConverter}, {{"SELECT *", {}}, ByteConverter}, "things"};
   EXPECT_EQ(RunTable(context, source, "/db.abk", folder, run), 0);
   folder.Commit();
   EXPECT_EQ(test::ReadFile(dir.path() / "T.KVT").size(), 15u);
@@ -103,7 +105,8 @@ TEST(ConversionRun, OverflowNamesTheTableAndChangesNothing) {
   source.results["SELECT *"] = {{"n"}, {}};
   NameTables names;
   ConversionContext context(names);
-  const TableRun run{"T.KVT", "", "SELECT *", "receivers", HugeConverter};
+  const TableRun run{
+      "T.KVT", {{"", {}}, HugeConverter}, {{"SELECT *", {}}, HugeConverter}, "receivers"};
   try {
     OutputFolder folder(dir.str());
     RunTable(context, source, "/db.mdb", folder, run);
@@ -123,11 +126,11 @@ void FillMdbResults(FakeDataSource& source) {
       {"pgname", "pgTermPhone", "pgbaud", "pgparity", "pgdatabits", "pgstopbits", "pgmaxmsg"},
       {{Value::Text("Svc"), Value::Text("555"), Value::Text("9600"), Value::Text("EVEN"),
         Value::Integer(7), Value::Integer(1), Value::Integer(80)}}};
-  source.results[std::string(kReceiverRun.mdbSource)] = {
+  source.results[kReceiverRun.mdb.source.text] = {
       {"USERNAME", "PAGERID", "PGNAME"},
       {{Value::Text("Ann"), Value::Text("1"), Value::Text("Svc")},
        {Value::Text("Bob"), Value::Text("2"), Value::Text("Svc")}}};
-  source.results[std::string(kGroupRun.mdbSource)] = {
+  source.results[kGroupRun.mdb.source.text] = {
       {"GROUPNAME", "USERNAME"},
       {{Value::Text("G"), Value::Text("Ann")}, {Value::Text("G"), Value::Text("Bob")}}};
 }
@@ -139,7 +142,7 @@ TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
   const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
   FillMdbResults(source);
-  source.results.erase(std::string(kGroupRun.mdbSource));  // the last run fails
+  source.results.erase(kGroupRun.mdb.source.text);  // the last run fails
   NameTables names;
   ConversionContext context(names);
   try {
@@ -333,9 +336,9 @@ TEST(ConversionRun, SameDatabaseTwiceInOneContextGivesIdenticalFiles) {
   FakeDataSource source;
   FillMdbResults(source);
   const std::string longName = "A receiver name that is longer than thirty-two";
-  source.results[std::string(kReceiverRun.mdbSource)].second.push_back(
+  source.results[kReceiverRun.mdb.source.text].second.push_back(
       {Value::Text(longName), Value::Text("3"), Value::Text("Svc")});
-  source.results[std::string(kGroupRun.mdbSource)].second.push_back(
+  source.results[kGroupRun.mdb.source.text].second.push_back(
       {Value::Text("G"), Value::Text(longName)});
   NameTables names;
   ConversionContext context(names);

@@ -81,7 +81,8 @@ class InProcessDataSource final : public DataSource {
   explicit InProcessDataSource(const std::string& tablesPath)
       : tablesPath_(tablesPath), messageLimit_(LimitsFor(0, ReaderSettings{}).outputLimit) {}
 
-  void Open(std::string_view databasePath, std::string_view recordSource) override {
+  void Open(std::string_view databasePath, std::string_view recordSource,
+            const RecordPlan& plan) override {
     recordset_.reset();
     CheckAccessFile(databasePath);
     WriteWholeFile(tablesPath_, nullptr, 0);  // the reader fills an empty file
@@ -96,7 +97,7 @@ class InProcessDataSource final : public DataSource {
                                   Verbose() ? STDERR_FILENO : -1);
       result = RunReaderJob(request, {});
     }
-    recordset_ = OpenLoadedRecordSource(tablesPath_, result.sql);
+    recordset_ = OpenLoadedRecordSource(tablesPath_, result.sql, plan);
   }
 
   Recordset& recordset() override {

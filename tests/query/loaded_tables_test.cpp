@@ -73,19 +73,20 @@ void StoreTables(sqlite3* db, const LoadedTables& tables) {
         const LoadedColumn& column = table.columns[c];
         values += c ? ", " : "";
         switch (column.kind(r)) {
-          case LoadedColumn::Kind::kNull:
+          case ValueKind::kNull:
             values += "NULL";
             break;
-          case LoadedColumn::Kind::kInteger:
+          case ValueKind::kInteger:
+          case ValueKind::kBoolean:  // never loaded
             values += std::to_string(column.integer(r));
             break;
-          case LoadedColumn::Kind::kDouble:
+          case ValueKind::kDouble:
             values += std::to_string(column.number(r));
             break;
-          case LoadedColumn::Kind::kText:
+          case ValueKind::kText:
             values += "'" + std::string(column.bytes(r)) + "'";
             break;
-          case LoadedColumn::Kind::kBlob:
+          case ValueKind::kBlob:
             values += "x'0001'";
             break;
         }
@@ -139,9 +140,9 @@ TEST(LoadedTables, FileRoundTripAndDamage) {
   EXPECT_EQ(back[0].rows, 6u);
   EXPECT_EQ(back[0].columns[1].bytes(4), "seven");
   EXPECT_EQ(back[0].columns[2].number(5), 1e300);
-  EXPECT_EQ(back[1].columns[0].kind(3), LoadedColumn::Kind::kBlob);
-  EXPECT_EQ(back[1].columns[0].kind(4), LoadedColumn::Kind::kNull);
-  EXPECT_EQ(back[0].columns[2].kind(2), LoadedColumn::Kind::kDouble);
+  EXPECT_EQ(back[1].columns[0].kind(3), ValueKind::kBlob);
+  EXPECT_EQ(back[1].columns[0].kind(4), ValueKind::kNull);
+  EXPECT_EQ(back[0].columns[2].kind(2), ValueKind::kDouble);
   EXPECT_TRUE(back[0].columns[0].onlyIntegers());
   EXPECT_FALSE(back[1].columns[0].onlyIntegers());
   EXPECT_EQ(back[2].rows, 3u);

@@ -1,8 +1,9 @@
 // The table an ORDER BY sorts by first, stored by SQLite with an index so
-// that it sorts only runs of rows: which table and column the statement's
-// text names, and that the rows come out exactly as with virtual tables only.
+// that it sorts only runs of rows: which loaded column a declared plan names,
+// and that the rows come out exactly as with virtual tables only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -88,41 +89,39 @@ std::vector<std::string> RowsWithStored(const std::string& sql,
   return source_test::SqlRows(db.get(), sql);
 }
 
-// sql's rows with the tables served as the record sources serve them.
-std::vector<std::string> RowsOf(const std::string& sql, bool storeOrdered) {
+// sql's rows with the tables served as the record sources serve them, the
+// table of the plan's order column (when given) stored by it.
+std::vector<std::string> RowsOf(const std::string& sql, const RecordPlan& plan) {
   std::optional<OrderedColumn> ordered;
-  if (storeOrdered) {
-    ordered = FindLeadingOrderColumn(PlanStatement(sql), GroupTables());
+  if (!plan.orderColumn.empty()) {
+    ordered = FindOrderColumn(plan, GroupTables());
     EXPECT_TRUE(ordered.has_value()) << sql;
   }
   return RowsWithStored(sql, ordered);
 }
 
-TEST(OrderedTable, LeadingOrderColumnFromTheStatement) {
+const RecordPlan kByGroupName{"GROUPS", "GroupName", false};
+
+TEST(OrderedTable, OrderColumnOfThePlan) {
   const LoadedTables tables = GroupTables();
-  auto found = [&](std::string_view sql) -> std::string {
-    const auto column = FindLeadingOrderColumn(PlanStatement(sql), tables);
+  auto found = [&](const RecordPlan& plan) -> std::string {
+    const auto column = FindOrderColumn(plan, tables);
     if (!column) return "-";
     return tables[column->table].name + "." + tables[column->table].columns[column->column].name();
   };
-  EXPECT_EQ(found(kGroupQuery), "GROUPS.GroupName");
-  EXPECT_EQ(found("SELECT * FROM USERS order by username desc, 1"), "USERS.UserName");
-  EXPECT_EQ(found("SELECT * FROM USERS, GROUPUSER ORDER BY [users].\"USEQUENCE\""),
-            "USERS.USEQUENCE");
-  EXPECT_EQ(found("SELECT * FROM GROUPS ORDER BY `GroupName`;"), "GROUPS.GroupName");
-  // The last ORDER BY outside parentheses counts; comments and strings do not.
-  EXPECT_EQ(found("SELECT * FROM (SELECT * FROM USERS ORDER BY UserName) ORDER BY GroupName"),
-            "GROUPS.GroupName");
-  EXPECT_EQ(found("SELECT 'ORDER BY UserName' FROM USERS -- ORDER BY UserName"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS /* ORDER BY UserName */"), "-");
-  // Not a plain reference to exactly one loaded column: no hint.
-  EXPECT_EQ(found("SELECT * FROM GROUPS, USERS ORDER BY 2"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY UserName COLLATE BINARY"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY upper(UserName)"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY Missing"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS u ORDER BY u.UserName"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY"), "-");
-  EXPECT_EQ(found("SELECT * FROM USERS ORDER BY \"UserName"), "-");
+  EXPECT_EQ(found(kByGroupName), "GROUPS.GroupName");
+  EXPECT_EQ(found({"users", "USERNAME", true}), "USERS.UserName");  // any case
+  EXPECT_EQ(found({"GROUPUSER", "GUUSERSEQUENCE", false}), "GROUPUSER.GUUSERSEQUENCE");
+  // No order column, or none loaded by that name: the plain plan.
+  EXPECT_EQ(found({}), "-");
+  EXPECT_EQ(found({"USERS", "", true}), "-");
+  EXPECT_EQ(found({"", "UserName", false}), "-");
+  EXPECT_EQ(found({"USERS", "GroupName", false}), "-");
+  EXPECT_EQ(found({"MISSING", "UserName", false}), "-");
+  // Two loaded tables of that name: which one the statement means is unknown.
+  LoadedTables twice = GroupTables();
+  twice.push_back(GroupTables()[1]);
+  EXPECT_FALSE(FindOrderColumn({"USERS", "UserName", false}, twice).has_value());
 }
 
 TEST(OrderedTable, LargeTablesStayVirtual) {
@@ -132,25 +131,28 @@ TEST(OrderedTable, LargeTablesStayVirtual) {
     tables[0].columns[1].AppendText("g");
   }
   tables[0].rows += 100'001;
-  EXPECT_FALSE(FindLeadingOrderColumn(PlanStatement(kGroupQuery), tables).has_value());
+  EXPECT_FALSE(FindOrderColumn(kByGroupName, tables).has_value());
 }
 
 TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
-  for (const std::string& sql :
-       {std::string(kGroupQuery),
-        std::string("SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER WHERE "
-                    "GRSEQUENCE = GUGROUPSEQUENCE AND USEQUENCE = GUUSERSEQUENCE "
-                    "ORDER BY GROUPNAME DESC, USERNAME DESC"),
-        std::string("SELECT USERNAME, count(*) FROM USERS, GROUPUSER WHERE "
-                    "USEQUENCE = GUUSERSEQUENCE GROUP BY USERNAME ORDER BY USERNAME")}) {
-    const std::vector<std::string> plain = RowsOf(sql, false);
-    EXPECT_EQ(RowsOf(sql, true), plain) << sql;
+  const std::pair<std::string, RecordPlan> cases[] = {
+      {kGroupQuery, kByGroupName},
+      {"SELECT GROUPNAME, USERNAME FROM GROUPS, USERS, GROUPUSER WHERE "
+       "GRSEQUENCE = GUGROUPSEQUENCE AND USEQUENCE = GUUSERSEQUENCE "
+       "ORDER BY GROUPNAME DESC, USERNAME DESC",
+       kByGroupName},
+      {"SELECT USERNAME, count(*) FROM USERS, GROUPUSER WHERE "
+       "USEQUENCE = GUUSERSEQUENCE GROUP BY USERNAME ORDER BY USERNAME",
+       {"USERS", "UserName", false}}};
+  for (const auto& [sql, plan] : cases) {
+    const std::vector<std::string> plain = RowsOf(sql, {});
+    EXPECT_EQ(RowsOf(sql, plan), plain) << sql;
     EXPECT_FALSE(plain.empty()) << sql;
   }
   // Groups equal in the collation ("Day", "day ") are one run sorted by
   // member; an accented letter sorts with its base letter.
   EXPECT_EQ(
-      RowsOf(kGroupQuery, true),
+      RowsOf(kGroupQuery, kByGroupName),
       (std::vector<std::string>{"|bob|", "Day|bob|", "day |\xE9mile|", "Day|zed|", "\xC9t\xE9||",
                                 "night|Amy|", "night|zed|", "NIGHTS|Amy|", "NIGHTS|AMY2|"}));
 }
@@ -174,21 +176,39 @@ TEST(OrderedTable, AWrongHintChangesNoResult) {
   }
 }
 
-TEST(OrderedTable, PlainJoinsOnly) {
-  EXPECT_TRUE(IsPlainOrderedJoin(PlanStatement(kGroupQuery), "groups"));
-  EXPECT_TRUE(IsPlainOrderedJoin(
-      PlanStatement("SELECT a, b FROM T, U WHERE T.k = U.k ORDER BY T.a ASC, b DESC"), "T"));
-  for (const char* sql :
-       {"SELECT a FROM T ORDER BY a DESC", "SELECT a FROM T ORDER BY T.a DESC, b",
-        "SELECT DISTINCT a FROM T ORDER BY a", "SELECT a FROM T GROUP BY a ORDER BY a",
-        "SELECT count(*) FROM T ORDER BY a", "SELECT a FROM T ORDER BY a LIMIT 5",
-        "SELECT a FROM T UNION SELECT a FROM U ORDER BY a",
-        "SELECT a FROM T WHERE a IN (SELECT a FROM U) ORDER BY a",
-        "SELECT a FROM T ORDER BY a NULLS LAST", "SELECT a FROM T",
-        "SELECT a FROM U LEFT JOIN T ON U.k = T.k ORDER BY a", "SELECT a FROM U JOIN T USING k",
-        "SELECT T.a FROM T, T AS t2 WHERE T.k = t2.k ORDER BY T.a", "SELECT a FROM U ORDER BY a"}) {
-    EXPECT_FALSE(IsPlainOrderedJoin(PlanStatement(sql), "T")) << sql;
-  }
+// Every kind of loaded value reaches SQLite the same from the stored table
+// as from the virtual table: the Null of a text column as the Null text
+// marker, the Null of another as Null, numbers, texts and blobs as they are.
+TEST(OrderedTable, StoresEachKindOfValueAsTheVirtualTablesServeIt) {
+  LoadedTable mixed{"M", 0, {}};
+  mixed.columns.push_back(Column("t", kText));
+  mixed.columns.push_back(LoadedColumn("v", "", false));
+  const auto add = [&](auto&& fillText, auto&& fillValue) {
+    fillText(mixed.columns[0]);
+    fillValue(mixed.columns[1]);
+    ++mixed.rows;
+  };
+  add([](LoadedColumn& c) { c.AppendNull(); }, [](LoadedColumn& c) { c.AppendNull(); });
+  add([](LoadedColumn& c) { c.AppendText("x"); }, [](LoadedColumn& c) { c.AppendInteger(-7); });
+  add([](LoadedColumn& c) { c.AppendText(""); }, [](LoadedColumn& c) { c.AppendDouble(2.5); });
+  add([](LoadedColumn& c) { c.AppendText("y"); },
+      [](LoadedColumn& c) { c.AppendBlob(std::string_view("\0\1", 2)); });
+  add([](LoadedColumn& c) { c.AppendText("z"); }, [](LoadedColumn& c) { c.AppendText("w"); });
+  const std::string sql = "SELECT typeof(t), hex(t), typeof(v), quote(v) FROM M";
+  auto rows = [&](bool stored) {
+    SqliteDb db = OpenSqlite(":memory:");
+    RegisterTextCollations(db.get());
+    if (stored) StoreOrderedTable(db.get(), mixed, 0);
+    AttachLoadedTables(db.get(), LoadedTables{mixed},
+                       stored ? std::optional<size_t>(0) : std::nullopt);
+    std::vector<std::string> all = source_test::SqlRows(db.get(), sql);
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  const std::vector<std::string> served = rows(false);
+  EXPECT_EQ(rows(true), served);
+  ASSERT_EQ(served.size(), 5u);
+  EXPECT_EQ(served[0].substr(0, 7), "text|00");  // the Null text marker
 }
 
 TEST(OrderedTable, SplitKeepsEachValueInOnePart) {
@@ -248,11 +268,12 @@ TEST(OrderedTable, PartsMergedGiveTheRowsOfOneConnection) {
   }
 }
 
-// Through the data source's own path: tables of 400 groups (enough for two
-// parts), with names equal but for case, Null names and members of no group.
-// Whatever the path chooses, the rows are those of one connection over
-// virtual tables only; an ORDER BY that names a result column's alias is
-// never merged on the table's column.
+// Through the data source's own path, under each plan: tables of 400 groups
+// (enough for two parts), with names equal but for case, Null names and
+// members of no group. Only a plan that may run in parts runs in parts, and
+// only on two cores; whatever the path chooses, the rows are those of one
+// connection over virtual tables only. An ORDER BY that names a result
+// column's alias is never merged on the table's column, whatever the plan.
 TEST(OrderedTable, LargeStatementsGiveTheRowsOfOneConnection) {
   LoadedTables tables = GroupTables();
   for (int g = 0; g < 400; ++g) {
@@ -272,15 +293,21 @@ TEST(OrderedTable, LargeStatementsGiveTheRowsOfOneConnection) {
   std::ofstream(path).close();
   WriteLoadedTables(path, tables);
   const bool twoCores = std::thread::hardware_concurrency() > 1;
-  const std::pair<std::string, bool> cases[] = {
-      {kGroupQuery, twoCores},
-      {"SELECT GROUPNAME AS X, USERNAME AS GROUPNAME FROM GROUPS, USERS, GROUPUSER "
-       "WHERE GRSEQUENCE = GUGROUPSEQUENCE AND USEQUENCE = GUUSERSEQUENCE "
-       "ORDER BY GROUPNAME, X",
-       false}};
-  for (const auto& [sql, inParts] : cases) {
-    auto recordset = OpenLoadedRecordSource(path, sql);
-    EXPECT_EQ(dynamic_cast<MergedRecordset*>(recordset.get()) != nullptr, inParts) << sql;
+  const RecordPlan inParts{"GROUPS", "GroupName", true};
+  const struct {
+    std::string sql;
+    RecordPlan plan;
+    bool merged;
+  } cases[] = {{kGroupQuery, inParts, twoCores},
+               {kGroupQuery, kByGroupName, false},
+               {kGroupQuery, {}, false},
+               {"SELECT GROUPNAME AS X, USERNAME AS GROUPNAME FROM GROUPS, USERS, GROUPUSER "
+                "WHERE GRSEQUENCE = GUGROUPSEQUENCE AND USEQUENCE = GUUSERSEQUENCE "
+                "ORDER BY GROUPNAME, X",
+                inParts, false}};
+  for (const auto& [sql, plan, merged] : cases) {
+    auto recordset = OpenLoadedRecordSource(path, sql, plan);
+    EXPECT_EQ(dynamic_cast<MergedRecordset*>(recordset.get()) != nullptr, merged) << sql;
     std::vector<std::string> rows;
     for (; !recordset->Eof(); recordset->MoveNext()) {
       rows.push_back(ValueAsText(recordset->FieldValue(0)) + "|" +

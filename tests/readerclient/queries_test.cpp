@@ -87,7 +87,7 @@ TEST(DataSourceQueries, MdbStatements) {
   // pgmaxmsg: Null in rows 1 and 4, an empty text in row 7.
   EXPECT_TRUE(services.rows[0][7].IsNull());
   EXPECT_TRUE(services.rows[3][7].IsNull());
-  ASSERT_EQ(services.rows[6][7].kind(), Value::Kind::kText);
+  ASSERT_EQ(services.rows[6][7].kind(), ValueKind::kText);
   EXPECT_EQ(services.rows[6][7].text(), "");
   EXPECT_EQ(services.rows[1][4].text(), "Even");  // stored as typed, not folded
   EXPECT_EQ(services.rows[0][0], Value::Integer(1));

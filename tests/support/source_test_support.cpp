@@ -42,10 +42,10 @@ std::vector<std::string> SqlRows(sqlite3* db, const std::string& sql) {
   return rows;
 }
 
-Result ReadAll(const std::string& path, std::string_view recordSource,
-               const std::string& codePage) {
+Result ReadAll(const std::string& path, std::string_view recordSource, const std::string& codePage,
+               const RecordPlan& plan) {
   auto source = CreateAccessDataSource(codePage);
-  source->Open(path, recordSource);
+  source->Open(path, recordSource, plan);
   Recordset& rs = source->recordset();
   Result result;
   int width = -1;

@@ -10,6 +10,7 @@
 
 #include "common/Value.h"
 #include "query/LoadedTables.h"
+#include "source/RecordPlan.h"
 
 namespace mdbtokvt::source_test {
 
@@ -20,10 +21,10 @@ struct Result {
   int recordCount = 0;
 };
 
-// Opens recordSource on the file with a fresh data source and walks it to
-// the end, collecting every value of every row.
+// Opens recordSource on the file with a fresh data source (with plan) and
+// walks it to the end, collecting every value of every row.
 Result ReadAll(const std::string& path, std::string_view recordSource,
-               const std::string& codePage = "WINDOWS-1252");
+               const std::string& codePage = "WINDOWS-1252", const RecordPlan& plan = {});
 
 // Appends a text given in UTF-8 the way the reader loads a Jet 4 text: in
 // Windows-1252, with its Access 2000-2007 sort key.

@@ -74,7 +74,7 @@ class CannedFolderChooser final : public FolderChooser {
 // tables without records. onOpen runs first and may throw to make it fail.
 class FakeDataSource final : public DataSource {
  public:
-  void Open(std::string_view, std::string_view recordSource) override {
+  void Open(std::string_view, std::string_view recordSource, const RecordPlan&) override {
     opened.emplace_back(recordSource);
     if (onOpen) onOpen();
     const auto canned = results.find(std::string(recordSource));

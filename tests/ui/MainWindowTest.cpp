@@ -251,7 +251,7 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < 40; ++i) {
       rows.push_back({Value::Text("Big"), Value::Text("M" + std::to_string(100 + i))});
     }
-    h.source->results[std::string(kGroupRun.mdbSource)] = {{"GroupName", "UserName"}, rows};
+    h.source->results[kGroupRun.mdb.source.text] = {{"GroupName", "UserName"}, rows};
     h.Click("DoConversion");
     QCOMPARE(h.messages.details.size(), 1);
     const QString details = h.messages.details.back();
@@ -275,7 +275,7 @@ class MainWindowTest : public QObject {
     // the source also holds has no form there.
     Harness h("pl_PL.UTF-8");
     h.SetUpValidPaths();
-    h.source->results[std::string(kReceiverRun.mdbSource)] = {
+    h.source->results[kReceiverRun.mdb.source.text] = {
         {"UserName", "PagerID", "pgname"},
         {{Value::LossyText("?ukasz", "\xCE\xA9ukasz"), Value::Text("1"), Value::Text("S")}}};
     h.Click("DoConversion");
