@@ -101,7 +101,8 @@ int16_t CreateGroupTable(ConversionContext& context, DataSource& dataSource,
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) {
-  throw ConversionError(kErrPathFileAccess, "Path/File access error (" + what + ")");
+  throw ConversionError(ErrorNumber::kPathFileAccess,
+                        ClassicDescription(ErrorNumber::kPathFileAccess) + " (" + what + ")");
 }
 
 // The source is only ever read, and no output file may stand for another.

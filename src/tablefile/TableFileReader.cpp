@@ -12,12 +12,12 @@ namespace mdbtokvt {
 
 namespace {
 
-constexpr int kInvalidFileFormat = 321;
 constexpr size_t kHeader = 15;
 
 [[noreturn]] void Invalid(std::string_view fileName, const std::string& why) {
-  throw ConversionError(kInvalidFileFormat,
-                        "Invalid file format: " + std::string(fileName) + ": " + why);
+  throw ConversionError(ErrorNumber::kInvalidFileFormat,
+                        ClassicDescription(ErrorNumber::kInvalidFileFormat) + ": " +
+                            std::string(fileName) + ": " + why);
 }
 
 // 3447 as "3,447", the way the messages give sizes.
@@ -202,21 +202,28 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
 TableFileContents ReadTableFile(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    throw ConversionError(kErrFileNotFound, "File not found: " + path);
+    throw ConversionError(ErrorNumber::kFileNotFound,
+                          ClassicDescription(ErrorNumber::kFileNotFound) + ": " + path);
   }
   if (S_ISDIR(st.st_mode)) {
-    throw ConversionError(kErrPathFileAccess,
-                          "Path/File access error: " + path + " is a folder, not a table file");
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path +
+                              " is a folder, not a table file");
   }
   if (!S_ISREG(st.st_mode)) {
-    throw ConversionError(kErrPathFileAccess,
-                          "Path/File access error: " + path + " is not a regular file");
+    throw ConversionError(
+        ErrorNumber::kPathFileAccess,
+        ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path + " is not a regular file");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
+  if (!in)
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path);
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  if (in.bad()) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
+  if (in.bad())
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path);
   const std::string data = bytes.str();
   return ParseTableFile(data, path);
 }

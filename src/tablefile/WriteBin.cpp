@@ -22,7 +22,8 @@ void WriteLong(TableFile& file, int32_t value) {
 
 void WriteFixedString(TableFile& file, std::string_view text, int16_t width) {
   if (width < 1) {
-    throw ConversionError(kErrInvalidArgument, "Invalid procedure call or argument");
+    throw ConversionError(ErrorNumber::kInvalidArgument,
+                          ClassicDescription(ErrorNumber::kInvalidArgument));
   }
   const size_t room = static_cast<size_t>(width) - 1;
   const size_t n = std::min(text.size(), room);

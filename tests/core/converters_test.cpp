@@ -166,20 +166,20 @@ TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
               Convert(ConvertServiceTable, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("abc")}});
             }),
-            kErrTypeMismatch);
+            NumberOf(ErrorNumber::kTypeMismatch));
   EXPECT_EQ(ErrorNumberOf([&] {
               Convert(ConvertServiceTable, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("Yes")}});
             }),
-            kErrTypeMismatch);
+            NumberOf(ErrorNumber::kTypeMismatch));
   EXPECT_EQ(ErrorNumberOf([&] {
               Convert(ConvertServiceTable, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), I(40000)}});
             }),
-            kErrOverflow);
+            NumberOf(ErrorNumber::kOverflow));
   context.addressBookSource = true;
   EXPECT_EQ(ErrorNumberOf([&] { Convert(ConvertServiceTable, context, {"poName"}, {{T("A")}}); }),
-            kErrItemNotFound);
+            NumberOf(ErrorNumber::kItemNotFound));
 }
 
 TEST(ReceiverConverter, NamesMatchTheServiceTableAndPagerIdsAreCut) {

@@ -145,7 +145,7 @@ TEST(TableFileReader, AFolderIsNoTableFile) {
     ReadTableFile(dir.str());
     FAIL() << "a folder was read";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrPathFileAccess);
+    EXPECT_EQ(e.code(), ErrorNumber::kPathFileAccess);
     EXPECT_NE(std::string(e.what()).find(" is a folder, not a table file"), std::string::npos);
   }
 }

@@ -55,7 +55,7 @@ Result ReadAll(const std::string& path, std::string_view recordSource,
       try {
         for (;; ++width) rs.FieldValue(width);
       } catch (const ConversionError& e) {
-        if (e.number() != kErrItemNotFound) throw;
+        if (e.code() != ErrorNumber::kItemNotFound) throw;
       }
     }
     std::vector<Value> row;
