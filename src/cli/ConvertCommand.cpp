@@ -15,6 +15,7 @@
 #include "run/FileFuncs.h"
 #include "run/ReportText.h"
 #include "source/DataSource.h"
+#include "tablefile/TableFileNames.h"
 
 namespace mdbtokvt {
 
@@ -101,9 +102,9 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     committed = true;
     if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
     out << CodePageLine(context.report) << "\n";
-    out << "TERMTAB.KVT: " << Counted(counts.services, "record", "records") << "\n";
-    out << "USERTAB.KVT: " << Counted(counts.receivers, "record", "records") << "\n";
-    out << "GROUPTAB.KVT: " << Counted(counts.groups, "record", "records") << "\n";
+    out << kServiceTableFile << ": " << Counted(counts.services, "record", "records") << "\n";
+    out << kReceiverTableFile << ": " << Counted(counts.receivers, "record", "records") << "\n";
+    out << kGroupTableFile << ": " << Counted(counts.groups, "record", "records") << "\n";
     const int memberLimit = MemberLimitForEdition(editionRow);
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";

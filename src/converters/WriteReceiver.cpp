@@ -1,5 +1,6 @@
-// The 352-byte receiver record.
+// The receiver record, field by field as its layout lists them.
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/WriteBin.h"
 
 namespace mdbtokvt {
@@ -8,17 +9,18 @@ namespace {
 
 void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::string_view pagerId,
                          std::string_view serviceName) {
-  WriteFixedString(file, receiverName, 33);
-  WriteFixedString(file, pagerId, 257);
-  WriteFixedString(file, serviceName, 33);
-  WriteByte(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
-  WriteByte(file, 1);
-  WriteByte(file, 0);
-  for (int i = 0; i < 5; ++i) WriteWord(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
+  namespace layout = receiver_record;
+  for (const Field& field : layout::kFields) {
+    if (field == layout::kName) {
+      WriteFixedString(file, receiverName, layout::kName.width);
+    } else if (field == layout::kPagerId) {
+      WriteFixedString(file, pagerId, layout::kPagerId.width);
+    } else if (field == layout::kServiceName) {
+      WriteFixedString(file, serviceName, layout::kServiceName.width);
+    } else {
+      WriteConstantField(file, field);
+    }
+  }
 }
 
 }  // namespace
@@ -26,7 +28,7 @@ void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::st
 void WriteKVTReceiver(const FatalReporter& reportFatal, TableFile& file, int16_t major,
                       int16_t minor, int16_t patch, std::string_view receiverName,
                       std::string_view pagerId, std::string_view serviceName) {
-  if (major != 9 || minor != 6 || patch != 0) {
+  if (major != kSchemaMajor || minor != kSchemaMinor || patch != kSchemaPatch) {
     EndWithFatalError(reportFatal, "Fatal Error",
                       SchemaMessage("WriteKVTReceiver", major, minor, patch));
   }

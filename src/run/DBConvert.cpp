@@ -14,6 +14,7 @@
 #include "run/CommitRecord.h"
 #include "run/FileFuncs.h"
 #include "run/StagingNames.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -24,12 +25,12 @@ namespace mdbtokvt {
 // to a text that costs its plan changes no result, only the speed.
 
 // Plan: plain (a whole table).
-const TableRun kServiceRun{"TERMTAB.KVT", "PostOffices", "PagerCompany", "services",
+const TableRun kServiceRun{kServiceTableFile, "PostOffices", "PagerCompany", "services",
                            ConvertServiceTable};
 
 // Plan: plain (no ORDER BY; the join is answered from integer indexes).
 const TableRun kReceiverRun{
-    "USERTAB.KVT",
+    kReceiverTableFile,
     "SELECT ctName,ctAddress,poNAME FROM "
     "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
     "SELECT USERNAME,PAGERID,PGNAME FROM "
@@ -40,7 +41,7 @@ const TableRun kReceiverRun{
 // name order (up to 100,000 groups), and from 256 group names on, on two
 // cores, the statement run on two connections, each with every other group
 // name, their rows merged.
-const TableRun kGroupRun{"GROUPTAB.KVT",
+const TableRun kGroupRun{kGroupTableFile,
                          "SELECT GRNAME, CTNAME FROM GROUPS, CONTACTS, GROUPUSER"
                          " WHERE GROUPS.GRSEQUENCE=GROUPUSER.GUGROUPSEQUENCE AND "
                          "CONTACTS.CTSEQUENCE=GROUPUSER.GUCONTACTSEQUENCE "

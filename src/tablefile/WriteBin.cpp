@@ -31,4 +31,21 @@ void WriteFixedString(TableFile& file, std::string_view text, int16_t width) {
   file.PutZeros(static_cast<size_t>(width) - n);
 }
 
+void WriteConstantField(TableFile& file, const Field& field) {
+  switch (field.type) {
+    case FieldType::kByte:
+      WriteByte(file, static_cast<uint8_t>(field.constant));
+      return;
+    case FieldType::kWord:
+      WriteWord(file, field.constant);
+      return;
+    case FieldType::kLong:
+      WriteLong(file, field.constant);
+      return;
+    case FieldType::kText:
+      WriteFixedString(file, "", static_cast<int16_t>(field.width));
+      return;
+  }
+}
+
 }  // namespace mdbtokvt

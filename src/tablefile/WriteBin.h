@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/TableFile.h"
 
 namespace mdbtokvt {
@@ -19,5 +20,8 @@ void WriteLong(TableFile& file, int32_t value);
 // width, so the field always ends in at least one NUL. A width below 1 is
 // refused with error 5.
 void WriteFixedString(TableFile& file, std::string_view text, int16_t width);
+// A field no row value fills, with the primitive its type calls for: its
+// constant, or an empty text of its width.
+void WriteConstantField(TableFile& file, const Field& field);
 
 }  // namespace mdbtokvt
