@@ -10,17 +10,10 @@ namespace {
 void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::string_view pagerId,
                          std::string_view serviceName) {
   namespace layout = receiver_record;
-  for (const Field& field : layout::kFields) {
-    if (field == layout::kName) {
-      WriteFixedString(file, receiverName, layout::kName.width);
-    } else if (field == layout::kPagerId) {
-      WriteFixedString(file, pagerId, layout::kPagerId.width);
-    } else if (field == layout::kServiceName) {
-      WriteFixedString(file, serviceName, layout::kServiceName.width);
-    } else {
-      WriteConstantField(file, field);
-    }
-  }
+  WriteRecord(file, layout::kFields,
+              {{.field = layout::kName, .text = receiverName},
+               {.field = layout::kPagerId, .text = pagerId},
+               {.field = layout::kServiceName, .text = serviceName}});
 }
 
 }  // namespace

@@ -24,21 +24,12 @@ void WriteServiceRecord(TableFile& file, std::string_view serviceName,
   const uint8_t baud = NarrowToByte(baudCode);
   const uint8_t settings = NarrowToByte(settingsCode);
   namespace layout = service_record;
-  for (const Field& field : layout::kFields) {
-    if (field == layout::kName) {
-      WriteFixedString(file, serviceName, layout::kName.width);
-    } else if (field == layout::kTerminalAddress) {
-      WriteFixedString(file, terminalAddress, layout::kTerminalAddress.width);
-    } else if (field == layout::kMaxMessageLength) {
-      WriteWord(file, maxMessageLength);
-    } else if (field == layout::kBaudCode) {
-      WriteByte(file, baud);
-    } else if (field == layout::kSettingsCode) {
-      WriteByte(file, settings);
-    } else {
-      WriteConstantField(file, field);
-    }
-  }
+  WriteRecord(file, layout::kFields,
+              {{.field = layout::kName, .text = serviceName},
+               {.field = layout::kTerminalAddress, .text = terminalAddress},
+               {.field = layout::kMaxMessageLength, .number = maxMessageLength},
+               {.field = layout::kBaudCode, .number = baud},
+               {.field = layout::kSettingsCode, .number = settings}});
 }
 
 }  // namespace

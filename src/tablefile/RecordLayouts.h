@@ -24,6 +24,16 @@ struct Field {
   friend constexpr bool operator==(const Field&, const Field&) = default;
 };
 
+// The fields at an offset: the constant ones, so a layout reads as a list.
+constexpr Field ByteAt(int offset, int16_t constant = 0) {
+  return {offset, 1, FieldType::kByte, constant};
+}
+constexpr Field WordAt(int offset) { return {offset, 2, FieldType::kWord}; }
+constexpr Field LongAt(int offset, int16_t constant = 0) {
+  return {offset, 4, FieldType::kLong, constant};
+}
+constexpr Field TextAt(int offset, int width) { return {offset, width, FieldType::kText}; }
+
 // True when the fields follow each other without a gap and fill size bytes.
 template <size_t n>
 constexpr bool FillsWithoutGaps(const std::array<Field, n>& fields, int size) {
@@ -39,11 +49,11 @@ constexpr bool FillsWithoutGaps(const std::array<Field, n>& fields, int size) {
 // the number of records that follow it.
 namespace table_header {
 inline constexpr std::string_view kTagText = "DB_VER";
-inline constexpr Field kTag{0, 7, FieldType::kText};
-inline constexpr Field kMajor{7, 2, FieldType::kWord};
-inline constexpr Field kMinor{9, 2, FieldType::kWord};
-inline constexpr Field kPatch{11, 2, FieldType::kWord};
-inline constexpr Field kRecordCount{13, 2, FieldType::kWord};
+inline constexpr Field kTag = TextAt(0, 7);
+inline constexpr Field kMajor = WordAt(7);
+inline constexpr Field kMinor = WordAt(9);
+inline constexpr Field kPatch = WordAt(11);
+inline constexpr Field kRecordCount = WordAt(13);
 inline constexpr int kSize = 15;
 inline constexpr std::array kFields{kTag, kMajor, kMinor, kPatch, kRecordCount};
 static_assert(FillsWithoutGaps(kFields, kSize));
@@ -57,90 +67,48 @@ inline constexpr int16_t kSchemaPatch = 0;
 // A service record (TERMTAB.KVT). Besides the five fields a row fills, it
 // holds empty texts, zeros and the constants 1, 2 and 30.
 namespace service_record {
-inline constexpr Field kName{0, 33, FieldType::kText};
-inline constexpr Field kTerminalAddress{47, 33, FieldType::kText};
-inline constexpr Field kMaxMessageLength{548, 2, FieldType::kWord};
-inline constexpr Field kBaudCode{550, 1, FieldType::kByte};
-inline constexpr Field kSettingsCode{551, 1, FieldType::kByte};
+inline constexpr Field kName = TextAt(0, 33);
+inline constexpr Field kTerminalAddress = TextAt(47, 33);
+inline constexpr Field kMaxMessageLength = WordAt(548);
+inline constexpr Field kBaudCode = ByteAt(550);
+inline constexpr Field kSettingsCode = ByteAt(551);
 inline constexpr int kSize = 572;
 // Every field in the order written.
+// clang-format off
 inline constexpr std::array kFields{
-    kName,
-    Field{33, 1, FieldType::kByte},
-    Field{34, 1, FieldType::kByte},
-    Field{35, 1, FieldType::kByte},
-    Field{36, 4, FieldType::kLong, 1},
-    Field{40, 7, FieldType::kText},
-    kTerminalAddress,
-    Field{80, 33, FieldType::kText},
-    Field{113, 33, FieldType::kText},
-    Field{146, 129, FieldType::kText},
-    Field{275, 129, FieldType::kText},
-    Field{404, 2, FieldType::kWord},
-    Field{406, 129, FieldType::kText},
-    Field{535, 1, FieldType::kByte},
-    Field{536, 2, FieldType::kWord},
-    Field{538, 2, FieldType::kWord},
-    Field{540, 4, FieldType::kLong},
-    Field{544, 4, FieldType::kLong},
-    kMaxMessageLength,
-    kBaudCode,
-    kSettingsCode,
-    Field{552, 2, FieldType::kWord},
-    Field{554, 2, FieldType::kWord},
-    Field{556, 2, FieldType::kWord},
-    Field{558, 1, FieldType::kByte},
-    Field{559, 1, FieldType::kByte, 2},
-    Field{560, 1, FieldType::kByte, 30},
-    Field{561, 1, FieldType::kByte},
-    Field{562, 2, FieldType::kWord},
-    Field{564, 4, FieldType::kLong},
-    Field{568, 4, FieldType::kLong},
-};
+    kName, ByteAt(33), ByteAt(34), ByteAt(35), LongAt(36, 1), TextAt(40, 7),
+    kTerminalAddress, TextAt(80, 33), TextAt(113, 33), TextAt(146, 129), TextAt(275, 129),
+    WordAt(404), TextAt(406, 129), ByteAt(535), WordAt(536), WordAt(538), LongAt(540),
+    LongAt(544), kMaxMessageLength, kBaudCode, kSettingsCode, WordAt(552), WordAt(554),
+    WordAt(556), ByteAt(558), ByteAt(559, 2), ByteAt(560, 30), ByteAt(561), WordAt(562),
+    LongAt(564), LongAt(568)};
+// clang-format on
 static_assert(FillsWithoutGaps(kFields, kSize));
 }  // namespace service_record
 
 // A receiver record (USERTAB.KVT): three texts, then zeros and one 1.
 namespace receiver_record {
-inline constexpr Field kName{0, 33, FieldType::kText};
-inline constexpr Field kPagerId{33, 257, FieldType::kText};
-inline constexpr Field kServiceName{290, 33, FieldType::kText};
+inline constexpr Field kName = TextAt(0, 33);
+inline constexpr Field kPagerId = TextAt(33, 257);
+inline constexpr Field kServiceName = TextAt(290, 33);
 inline constexpr int kSize = 352;
-inline constexpr std::array kFields{
-    kName,
-    kPagerId,
-    kServiceName,
-    Field{323, 1, FieldType::kByte},
-    Field{324, 4, FieldType::kLong},
-    Field{328, 4, FieldType::kLong},
-    Field{332, 1, FieldType::kByte, 1},
-    Field{333, 1, FieldType::kByte},
-    Field{334, 2, FieldType::kWord},
-    Field{336, 2, FieldType::kWord},
-    Field{338, 2, FieldType::kWord},
-    Field{340, 2, FieldType::kWord},
-    Field{342, 2, FieldType::kWord},
-    Field{344, 4, FieldType::kLong},
-    Field{348, 4, FieldType::kLong},
-};
+inline constexpr std::array kFields{kName,       kPagerId,    kServiceName,   ByteAt(323),
+                                    LongAt(324), LongAt(328), ByteAt(332, 1), ByteAt(333),
+                                    WordAt(334), WordAt(336), WordAt(338),    WordAt(340),
+                                    WordAt(342), LongAt(344), LongAt(348)};
 static_assert(FillsWithoutGaps(kFields, kSize));
 }  // namespace receiver_record
 
 // A group record (GROUPTAB.KVT): the name and member count, the member slots
 // (as many in every record of a file: 32 or 500), then zeros.
 namespace group_record {
-inline constexpr Field kName{0, 33, FieldType::kText};
-inline constexpr Field kPadding{33, 1, FieldType::kByte};
-inline constexpr Field kMemberCount{34, 2, FieldType::kWord};
+inline constexpr Field kName = TextAt(0, 33);
+inline constexpr Field kPadding = ByteAt(33);
+inline constexpr Field kMemberCount = WordAt(34);
 inline constexpr int kSlotsOffset = 36;
 inline constexpr int kSlotWidth = 33;
 // After the last slot, with offsets from the slots' end.
-inline constexpr std::array kTrailer{
-    Field{0, 2, FieldType::kWord},
-    Field{2, 2, FieldType::kWord},
-    Field{4, 4, FieldType::kLong},
-    Field{8, 4, FieldType::kLong},
-};
+inline constexpr std::array kTrailer{WordAt(0), WordAt(2), LongAt(4), LongAt(8)};
 inline constexpr int kTrailerSize = 12;
 static_assert(FillsWithoutGaps(kTrailer, kTrailerSize));
 static_assert(kMemberCount.end() == kSlotsOffset);

@@ -48,4 +48,30 @@ void WriteConstantField(TableFile& file, const Field& field) {
   }
 }
 
+void WriteRecord(TableFile& file, std::span<const Field> layout,
+                 std::initializer_list<FieldValue> values) {
+  for (const Field& field : layout) {
+    const auto given = std::find_if(values.begin(), values.end(),
+                                    [&](const FieldValue& value) { return value.field == field; });
+    if (given == values.end()) {
+      WriteConstantField(file, field);
+      continue;
+    }
+    switch (field.type) {
+      case FieldType::kByte:
+        WriteByte(file, static_cast<uint8_t>(given->number));
+        break;
+      case FieldType::kWord:
+        WriteWord(file, static_cast<int16_t>(given->number));
+        break;
+      case FieldType::kLong:
+        WriteLong(file, given->number);
+        break;
+      case FieldType::kText:
+        WriteFixedString(file, given->text, static_cast<int16_t>(field.width));
+        break;
+    }
+  }
+}
+
 }  // namespace mdbtokvt
