@@ -104,7 +104,9 @@ TEST(ServiceConverter, AddressBookRecords) {
   EXPECT_EQ(c.Word(2 * R + kMaxLength.offset), 80);
   EXPECT_EQ(c.Word(3 * R + kMaxLength.offset), 240);
   EXPECT_EQ(c.Word(4 * R + kMaxLength.offset), 12);
-  // Null name gives an empty field; constants are where they belong.
+  // Null name gives an empty field. The constants sit at the byte positions
+  // the format fixes, written out here rather than taken from the layout, so
+  // that a slip in the layout shows.
   EXPECT_EQ(c.Text(3, R, kServiceName), "");
   EXPECT_EQ(c.bytes[36], 1);
   EXPECT_EQ(c.bytes[559], 2);
