@@ -309,7 +309,7 @@ TEST_F(FakeReader, FilesThatFailTheChecksNeverReachTheReader) {
       source->Open(file.string(), "PagerCompany");
       ADD_FAILURE() << "opened";
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), 3343);
+      EXPECT_EQ(e.code(), ErrorNumber::kUnrecognizedFormat);
     }
     fs::remove(file);
   }
