@@ -20,7 +20,6 @@ constexpr unsigned char kJet3Version = 0;
 constexpr unsigned char kNewestVersion = 6;  // Access 2019
 constexpr size_t kMinimumPages = 3;
 constexpr char kTableDefinitionPageType = 0x02;
-constexpr int kErrCannotOpen = 3051;
 
 }  // namespace
 
@@ -36,10 +35,8 @@ size_t AccessPageSize(std::string_view header) {
 }
 
 void ThrowCannotOpen(std::string_view databasePath) {
-  throw ConversionError(kErrCannotOpen, "The database engine cannot open the file '" +
-                                            std::string(databasePath) +
-                                            "'. It is already opened exclusively by another "
-                                            "user, or you need permission to view its data.");
+  throw ConversionError(ErrorNumber::kCannotOpen,
+                        ClassicDescription(ErrorNumber::kCannotOpen, databasePath));
 }
 
 AccessFileFacts CheckAccessFile(std::string_view databasePath) {

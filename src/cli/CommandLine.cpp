@@ -1,7 +1,6 @@
 #include "cli/CommandLine.h"
 
 #include <iostream>
-#include <new>
 #include <string_view>
 
 #include "cli/Commands.h"
@@ -52,15 +51,7 @@ int UsageError(std::ostream& err, std::string_view command, const std::string& m
 }
 
 int ReportError(std::ostream& err) {
-  try {
-    throw;
-  } catch (const ConversionError& e) {
-    err << "Error " << e.number() << ": " << e.what() << "\n";
-  } catch (const std::bad_alloc&) {
-    err << "Error " << kErrOutOfMemory << ": Out of memory\n";
-  } catch (const std::exception& e) {
-    err << "Error " << kErrPathFileAccess << ": " << e.what() << "\n";
-  }
+  err << ErrorText(ReportCurrentException()) << "\n";
   return kExitFailure;
 }
 

@@ -21,6 +21,7 @@
 #include "run/ReportText.h"
 #include "run/StopNote.h"
 #include "source/DataSource.h"
+#include "tablefile/TableFileNames.h"
 
 namespace mdbtokvt {
 
@@ -110,9 +111,9 @@ int ConvertCommand(const Arguments& args, std::ostream& out, std::ostream& err, 
     committed = true;
     if (stop.requested()) return ReportStop(err, stop, StopMoment::kAfterCommit);
     out << CodePageLine(context.report) << "\n";
-    out << "TERMTAB.KVT: " << Counted(counts.services, "record", "records") << "\n";
-    out << "USERTAB.KVT: " << Counted(counts.receivers, "record", "records") << "\n";
-    out << "GROUPTAB.KVT: " << Counted(counts.groups, "record", "records") << "\n";
+    out << kServiceTableFile << ": " << Counted(counts.services, "record", "records") << "\n";
+    out << kReceiverTableFile << ": " << Counted(counts.receivers, "record", "records") << "\n";
+    out << kGroupTableFile << ": " << Counted(counts.groups, "record", "records") << "\n";
     const int memberLimit = MemberLimitForEdition(edition);
     const std::string summary = ReportSummary(context.report, memberLimit);
     if (!summary.empty()) out << summary << "\n";

@@ -2,6 +2,7 @@
 
 #include "cli/JsonText.h"
 #include "run/ReportText.h"
+#include "tablefile/TableFileNames.h"
 
 namespace mdbtokvt {
 
@@ -28,9 +29,9 @@ std::string ReportJson(const ConversionReport& report, const Utf8Converter& toUt
   json["codePage"] = report.codePage;
   json["sourceNotes"] = report.sourceNotes;
   json["outputNotes"] = report.outputNotes;
-  json["records"] = Json::object({{"TERMTAB.KVT", counts.services},
-                                  {"USERTAB.KVT", counts.receivers},
-                                  {"GROUPTAB.KVT", counts.groups}});
+  json["records"] = Json::object({{std::string(kServiceTableFile), counts.services},
+                                  {std::string(kReceiverTableFile), counts.receivers},
+                                  {std::string(kGroupTableFile), counts.groups}});
   json["truncatedGroups"] = ArrayOf(report.truncatedGroups, [&](const TruncatedGroup& g) {
     return Json::object({{"group", toUtf8(g.group)},
                          {"sourceMembers", g.sourceMembers},

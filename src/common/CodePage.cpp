@@ -28,8 +28,9 @@ class IconvHandle {
 };
 
 [[noreturn]] void ThrowBadCodePage(std::string_view name, std::string_view why) {
-  throw ConversionError(kErrInvalidArgument, "Invalid procedure call or argument: the code page '" +
-                                                 std::string(name) + "' " + std::string(why) + ".");
+  throw ConversionError(ErrorNumber::kInvalidArgument,
+                        ClassicDescription(ErrorNumber::kInvalidArgument) + ": the code page '" +
+                            std::string(name) + "' " + std::string(why) + ".");
 }
 
 // What one byte of the code page decodes to: a character, an undefined byte,

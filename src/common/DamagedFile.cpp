@@ -14,7 +14,7 @@ std::string DamagedDatabaseDescription(std::string_view path, std::string_view r
 }
 
 void ThrowDamagedDatabase(std::string_view path, std::string_view reason) {
-  throw ConversionError(kErrUnrecognizedFormat, DamagedDatabaseDescription(path, reason));
+  throw ConversionError(ErrorNumber::kUnrecognizedFormat, DamagedDatabaseDescription(path, reason));
 }
 
 }  // namespace mdbtokvt

@@ -35,6 +35,9 @@ void StopRequest::Reached(std::string_view point) const {
   if (observer_) observer_(point);
 }
 
-void ThrowStopped() { throw ConversionError(kErrUserInterrupt, "User interrupt occurred"); }
+void ThrowStopped() {
+  throw ConversionError(ErrorNumber::kUserInterrupt,
+                        ClassicDescription(ErrorNumber::kUserInterrupt));
+}
 
 }  // namespace mdbtokvt

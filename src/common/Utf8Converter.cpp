@@ -9,7 +9,7 @@ namespace mdbtokvt {
 Utf8Converter::Utf8Converter(const std::string& codePage) {
   iconv_t cd = iconv_open("UTF-8", codePage.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw ConversionError(kErrInvalidArgument, "Unknown code page \"" + codePage + "\"");
+    throw ConversionError(ErrorNumber::kInvalidArgument, "Unknown code page \"" + codePage + "\"");
   }
   handle_ = cd;
 }

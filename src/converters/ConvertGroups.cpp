@@ -7,15 +7,17 @@
 
 #include "converters/ConverterSupport.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
 
 namespace {
 
-constexpr std::string_view kTable = "GROUPTAB.KVT";
+constexpr std::string_view kTable = kGroupTableFile;
 // Width of a group or member name field, NUL included.
-constexpr size_t kNameField = 33;
+constexpr auto kNameField = static_cast<size_t>(group_record::kName.width);
 
 struct CurrentGroup {
   std::string name;

@@ -1,17 +1,19 @@
-// Receiver table: one 352-byte record per row of the receiver query.
+// Receiver table: one receiver record per row of the receiver query.
 #include "converters/ConvertReceivers.h"
 
 #include "converters/ConverterSupport.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
 
 namespace {
-constexpr std::string_view kTable = "USERTAB.KVT";
+constexpr std::string_view kTable = kReceiverTableFile;
 // Widths of the text fields of a receiver record, NUL included.
-constexpr size_t kNameField = 33;
-constexpr size_t kPagerField = 257;
+constexpr auto kNameField = static_cast<size_t>(receiver_record::kName.width);
+constexpr auto kPagerField = static_cast<size_t>(receiver_record::kPagerId.width);
 }  // namespace
 
 int32_t ConvertReceiverTable(ConversionContext& context, Recordset& recordset, TableFile& file,

@@ -1,4 +1,4 @@
-// Service table: one 572-byte record per row of the service table.
+// Service table: one service record per row of the service table.
 #include "converters/ConvertServices.h"
 
 #include <array>
@@ -6,16 +6,18 @@
 
 #include "converters/ConverterSupport.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
 
 namespace {
 
-constexpr std::string_view kTable = "TERMTAB.KVT";
+constexpr std::string_view kTable = kServiceTableFile;
 // Widths of the text fields of a service record, NUL included.
-constexpr size_t kNameField = 33;
-constexpr size_t kAddressField = 33;
+constexpr auto kNameField = static_cast<size_t>(service_record::kName.width);
+constexpr auto kAddressField = static_cast<size_t>(service_record::kTerminalAddress.width);
 
 // Line speed as text -> baud-rate code; anything else gives 0.
 int16_t BaudRateCode(const std::string& speed) {

@@ -13,10 +13,6 @@
 
 namespace mdbtokvt {
 
-inline constexpr int kServiceRecordSize = 572;
-inline constexpr int kReceiverRecordSize = 352;
-inline constexpr int GroupRecordSize(int slots) { return 48 + 33 * slots; }
-
 void WriteKVTService(TableFile& file, int16_t major, int16_t minor, int16_t patch,
                      std::string_view serviceName, std::string_view terminalAddress,
                      int16_t baudCode, int16_t settingsCode, int16_t maxMessageLength);

@@ -1,6 +1,7 @@
-// The group record: 48 + 33 x slots bytes.
+// The group record: the name, the member count, the slots, then zeros.
 #include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/WriteBin.h"
 
 namespace mdbtokvt {
@@ -10,20 +11,20 @@ namespace {
 void WriteGroupRecord(TableFile& file, std::string_view groupName,
                       const std::vector<std::string>& members, int16_t memberCount,
                       int16_t slotCount) {
-  WriteFixedString(file, groupName, 33);
-  WriteByte(file, 0);
+  namespace layout = group_record;
+  WriteFixedString(file, groupName, layout::kName.width);
+  WriteConstantField(file, layout::kPadding);
   WriteWord(file, memberCount);
   int slot = 0;
   for (; slot < slotCount && slot < memberCount && static_cast<size_t>(slot) < members.size();
        ++slot) {
-    WriteFixedString(file, members[static_cast<size_t>(slot)], 33);
+    WriteFixedString(file, members[static_cast<size_t>(slot)], layout::kSlotWidth);
   }
   // The empty slots after the members, all zeros, in one piece.
-  if (slot < slotCount) file.PutZeros(static_cast<size_t>(slotCount - slot) * 33);
-  WriteWord(file, 0);
-  WriteWord(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
+  if (slot < slotCount) {
+    file.PutZeros(static_cast<size_t>(slotCount - slot) * layout::kSlotWidth);
+  }
+  for (const Field& field : layout::kTrailer) WriteConstantField(file, field);
 }
 
 }  // namespace
@@ -31,7 +32,7 @@ void WriteGroupRecord(TableFile& file, std::string_view groupName,
 void WriteKVTGroup(TableFile& file, int16_t major, int16_t minor, int16_t patch,
                    std::string_view groupName, const std::vector<std::string>& members,
                    int16_t memberCount, int16_t slotCount) {
-  if (major != 9 || minor != 6 || patch != 0) {
+  if (major != kSchemaMajor || minor != kSchemaMinor || patch != kSchemaPatch) {
     // The group writer shares the receiver writer's message word for word.
     throw FatalError("Fatal Error", SchemaMessage("WriteKVTReceiver", major, minor, patch));
   }

@@ -1,6 +1,7 @@
-// The 352-byte receiver record.
+// The receiver record, field by field as its layout lists them.
 #include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/WriteBin.h"
 
 namespace mdbtokvt {
@@ -9,17 +10,11 @@ namespace {
 
 void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::string_view pagerId,
                          std::string_view serviceName) {
-  WriteFixedString(file, receiverName, 33);
-  WriteFixedString(file, pagerId, 257);
-  WriteFixedString(file, serviceName, 33);
-  WriteByte(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
-  WriteByte(file, 1);
-  WriteByte(file, 0);
-  for (int i = 0; i < 5; ++i) WriteWord(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
+  namespace layout = receiver_record;
+  WriteRecord(file, layout::kFields,
+              {{.field = layout::kName, .text = receiverName},
+               {.field = layout::kPagerId, .text = pagerId},
+               {.field = layout::kServiceName, .text = serviceName}});
 }
 
 }  // namespace
@@ -27,7 +22,7 @@ void WriteReceiverRecord(TableFile& file, std::string_view receiverName, std::st
 void WriteKVTReceiver(TableFile& file, int16_t major, int16_t minor, int16_t patch,
                       std::string_view receiverName, std::string_view pagerId,
                       std::string_view serviceName) {
-  if (major != 9 || minor != 6 || patch != 0) {
+  if (major != kSchemaMajor || minor != kSchemaMinor || patch != kSchemaPatch) {
     throw FatalError("Fatal Error", SchemaMessage("WriteKVTReceiver", major, minor, patch));
   }
   WriteReceiverRecord(file, receiverName, pagerId, serviceName);

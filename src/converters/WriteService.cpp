@@ -1,7 +1,8 @@
-// The 572-byte service record.
+// The service record, field by field as its layout lists them.
 #include "common/Error.h"
 #include "converters/FatalError.h"
 #include "converters/RecordWriters.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/WriteBin.h"
 
 namespace mdbtokvt {
@@ -23,37 +24,13 @@ void WriteServiceRecord(TableFile& file, std::string_view serviceName,
                         int16_t maxMessageLength) {
   const uint8_t baud = NarrowToByte(baudCode);
   const uint8_t settings = NarrowToByte(settingsCode);
-  WriteFixedString(file, serviceName, 33);
-  WriteByte(file, 0);
-  WriteByte(file, 0);
-  WriteByte(file, 0);
-  WriteLong(file, 1);
-  WriteFixedString(file, "", 7);
-  WriteFixedString(file, terminalAddress, 33);
-  WriteFixedString(file, "", 33);
-  WriteFixedString(file, "", 33);
-  WriteFixedString(file, "", 129);
-  WriteFixedString(file, "", 129);
-  WriteWord(file, 0);
-  WriteFixedString(file, "", 129);
-  WriteByte(file, 0);
-  WriteWord(file, 0);
-  WriteWord(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
-  WriteWord(file, maxMessageLength);
-  WriteByte(file, baud);
-  WriteByte(file, settings);
-  WriteWord(file, 0);
-  WriteWord(file, 0);
-  WriteWord(file, 0);
-  WriteByte(file, 0);
-  WriteByte(file, 2);
-  WriteByte(file, 30);
-  WriteByte(file, 0);
-  WriteWord(file, 0);
-  WriteLong(file, 0);
-  WriteLong(file, 0);
+  namespace layout = service_record;
+  WriteRecord(file, layout::kFields,
+              {{.field = layout::kName, .text = serviceName},
+               {.field = layout::kTerminalAddress, .text = terminalAddress},
+               {.field = layout::kMaxMessageLength, .number = maxMessageLength},
+               {.field = layout::kBaudCode, .number = baud},
+               {.field = layout::kSettingsCode, .number = settings}});
 }
 
 }  // namespace
@@ -61,7 +38,7 @@ void WriteServiceRecord(TableFile& file, std::string_view serviceName,
 void WriteKVTService(TableFile& file, int16_t major, int16_t minor, int16_t patch,
                      std::string_view serviceName, std::string_view terminalAddress,
                      int16_t baudCode, int16_t settingsCode, int16_t maxMessageLength) {
-  if (major != 9 || minor != 6 || patch != 0) {
+  if (major != kSchemaMajor || minor != kSchemaMinor || patch != kSchemaPatch) {
     throw FatalError("Fatal Error", SchemaMessage("WriteKVTService", major, minor, patch));
   }
   WriteServiceRecord(file, serviceName, terminalAddress, baudCode, settingsCode, maxMessageLength);

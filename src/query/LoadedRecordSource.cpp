@@ -122,8 +122,7 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::stri
   } catch (const SqliteError& e) {
     // Interrupted for a stop: the stop's error, not the engine's.
     ThrowIfStopRequested(stop);
-    throw ConversionError(
-        kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
+    ThrowQueryFailed(e.what());
   }
 }
 

@@ -23,8 +23,9 @@ constexpr std::string_view kMagic{"MDBTOKVT-TABLES\x01", 16};
 constexpr size_t kLengthBytes = sizeof(uint32_t);
 
 [[noreturn]] void ThrowNotLoadedTables(const std::string& path, std::string_view what) {
-  throw ConversionError(kErrSyntax, "The database engine cannot read the loaded tables in '" +
-                                        path + "' (" + std::string(what) + ").");
+  throw ConversionError(ErrorNumber::kQueryFailed,
+                        "The database engine cannot read the loaded tables in '" + path + "' (" +
+                            std::string(what) + ").");
 }
 
 // Reads a descriptor from its start with pread, leaving its offset alone;

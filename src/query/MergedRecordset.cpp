@@ -28,7 +28,7 @@ void MergedRecordset::PickCurrent() {
 }
 
 void MergedRecordset::MoveFirst() {
-  if (Bof()) throw ConversionError(3021, "No current record.");
+  if (Bof()) ThrowNoCurrentRecord();
   for (const auto& part : parts_) {
     if (!part->Bof()) part->MoveFirst();
   }
@@ -36,7 +36,7 @@ void MergedRecordset::MoveFirst() {
 }
 
 void MergedRecordset::MoveNext() {
-  if (current_ == nullptr) throw ConversionError(3021, "No current record.");
+  if (current_ == nullptr) ThrowNoCurrentRecord();
   current_->MoveNext();
   PickCurrent();
 }

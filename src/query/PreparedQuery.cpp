@@ -31,9 +31,10 @@ std::string_view AfterPrefix(std::string_view text, std::string_view prefix) {
     ThrowTableNotFound(std::string(name));
   }
   if (message.starts_with(kNoColumn)) {
-    throw ConversionError(kErrTooFewParameters, "Too few parameters. Expected 1.");
+    throw ConversionError(ErrorNumber::kTooFewParameters,
+                          ClassicDescription(ErrorNumber::kTooFewParameters, "1"));
   }
-  throw ConversionError(kErrSyntax, "The database engine cannot run the query: " + message + ".");
+  ThrowQueryFailed(message);
 }
 
 }  // namespace

@@ -19,8 +19,6 @@ namespace {
 constexpr size_t kRowsPerBatch = 512;
 constexpr size_t kMostBatchesAhead = 4;
 
-[[noreturn]] void ThrowNoCurrentRecord() { throw ConversionError(3021, "No current record."); }
-
 // A text or blob value's bytes.
 std::string_view RawBytes(sqlite3_value* value) {
   const void* data = sqlite3_value_blob(value);
@@ -125,9 +123,7 @@ SqliteRecordset::Batch SqliteRecordset::ReadBatch(size_t rows) {
       if (rc != SQLITE_ROW) {
         // Interrupted for a stop: the stop's error, not the engine's.
         ThrowIfStopRequested(stopRequest_);
-        throw ConversionError(kErrSyntax,
-                              std::string("The database engine cannot run the query: ") +
-                                  sqlite3_errmsg(db_.get()) + ".");
+        ThrowQueryFailed(sqlite3_errmsg(db_.get()));
       }
       Value* row = batch.values.data() + batch.rows * columns;
       for (size_t i = 0; i < columns; ++i) {

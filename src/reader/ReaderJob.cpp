@@ -34,7 +34,7 @@ auto UnlessUnreadable(const std::vector<std::string>& unreadable, const AccessFi
   try {
     return step();
   } catch (const ConversionError& e) {
-    if (e.number() != kErrTableNotFound || unreadable.empty()) throw;
+    if (e.code() != ErrorNumber::kTableNotFound || unreadable.empty()) throw;
     ThrowDamagedDatabase(file.path(),
                          "table '" + unreadable.front() + "': its definition cannot be read");
   }
@@ -168,8 +168,7 @@ ReaderResult RunReaderJob(const ReaderRequest& request, const ReaderJobSteps& st
   } catch (const SqliteError& e) {
     // Left over: SQLite itself failing (out of memory, a temporary file
     // that cannot be written).
-    throw ConversionError(
-        kErrSyntax, std::string("The database engine cannot run the query: ") + e.what() + ".");
+    ThrowQueryFailed(e.what());
   }
 }
 

@@ -47,10 +47,13 @@ ReaderReply Run(const ReaderRequest& request, const ReaderJobSteps& steps) {
     return {e.number(), e.what(), {}};
   } catch (const std::bad_alloc&) {
     // The data source decides whether the file or the limit is to blame.
-    return {kErrOutOfMemory, "Out of memory", {}};
+    return {NumberOf(ErrorNumber::kOutOfMemory), ClassicDescription(ErrorNumber::kOutOfMemory), {}};
   } catch (const std::exception& e) {
-    return {
-        kErrSyntax, std::string("The database engine cannot read the file: ") + e.what() + ".", {}};
+    // Not the engine's own error: a file that could not be opened, mapped or
+    // written on the way (the statement itself is not to blame).
+    return {NumberOf(ErrorNumber::kPathFileAccess),
+            std::string("The database engine cannot read the file: ") + e.what() + ".",
+            {}};
   }
 }
 

@@ -102,7 +102,9 @@ class AccessDataSource final : public DataSource {
   }
 
   Recordset& recordset() override {
-    if (!recordset_) throw ConversionError(91, "Object variable or With block variable not set");
+    if (!recordset_)
+      throw ConversionError(ErrorNumber::kObjectNotSet,
+                            ClassicDescription(ErrorNumber::kObjectNotSet));
     return *recordset_;
   }
 

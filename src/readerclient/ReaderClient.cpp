@@ -38,8 +38,9 @@ std::string Seconds(std::chrono::milliseconds duration) {
   const std::string needs =
       "reading it needs more than " + std::to_string(limits.memoryLimit >> 20) + " MB of memory";
   if (limits.memoryLimitInherited) {
-    throw ConversionError(kErrOutOfMemory,
-                          "Out of memory (" + std::string(databasePath) + ": " + needs + ")");
+    throw ConversionError(ErrorNumber::kOutOfMemory, ClassicDescription(ErrorNumber::kOutOfMemory) +
+                                                         " (" + std::string(databasePath) + ": " +
+                                                         needs + ")");
   }
   ThrowDamagedDatabase(databasePath, needs);
 }
@@ -65,8 +66,9 @@ std::string ForbiddenCallReason(std::string_view messages) {
   if (ReportsMemoryExhausted(messages)) ThrowOutOfMemory(databasePath, limits);
   if (exit.code == SIGXFSZ) {
     if (limits.fileSizeLimitInherited) {
-      throw ConversionError(kErrDiskFull, "Disk full (the file size limit stopped reading '" +
-                                              std::string(databasePath) + "')");
+      throw ConversionError(ErrorNumber::kDiskFull, ClassicDescription(ErrorNumber::kDiskFull) +
+                                                        " (the file size limit stopped reading '" +
+                                                        std::string(databasePath) + "')");
     }
     ThrowDamagedDatabase(databasePath, "reading it produced more data than the file can hold");
   }
@@ -116,8 +118,10 @@ ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databas
     if (!damage.empty()) ThrowDamagedDatabase(databasePath, "libmdb reported: " + damage);
     return {reply->text, reply->notes};
   }
-  if (reply->errorNumber == kErrOutOfMemory) ThrowOutOfMemory(databasePath, limits);
-  if (reply->errorNumber == kErrTableNotFound) {
+  // The reader sends only numbers it took from an ErrorNumber.
+  const auto number = static_cast<ErrorNumber>(reply->errorNumber);
+  if (number == ErrorNumber::kOutOfMemory) ThrowOutOfMemory(databasePath, limits);
+  if (number == ErrorNumber::kTableNotFound) {
     // A table may be missing only because the catalog could not be read.
     const std::string damage = FirstDamageMessage(exit.output[kCatalogMessages]);
     if (!damage.empty()) {
@@ -125,7 +129,7 @@ ReaderResult InterpretReaderExit(const ChildExit& exit, std::string_view databas
           databasePath, "its list of tables cannot be read completely; libmdb reported: " + damage);
     }
   }
-  throw ConversionError(reply->errorNumber, reply->text);
+  throw ConversionError(number, reply->text);
 }
 
 ReaderResult ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobFiles& files,
@@ -149,9 +153,9 @@ ReaderResult ReadIntoTablesFile(const ReaderSettings& settings, const ReaderJobF
   try {
     exit = RunChild(run);
   } catch (const std::system_error& e) {
-    throw ConversionError(kErrPathFileAccess, "The database reader " + run.executable +
-                                                  " cannot be started: " + e.code().message() +
-                                                  ".");
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          "The database reader " + run.executable +
+                              " cannot be started: " + e.code().message() + ".");
   }
   return InterpretReaderExit(exit, files.databasePath, limits);
 }

@@ -43,9 +43,9 @@ std::optional<std::string_view> EnvironmentValue(const char* name) {
 
 [[noreturn]] void ThrowUnusableVariable(const char* name, std::string_view value,
                                         const std::string& why) {
-  throw ConversionError(kErrInvalidArgument,
-                        "Invalid procedure call or argument: " + std::string(name) + "=\"" +
-                            std::string(value) + "\" is " + why + ".");
+  throw ConversionError(ErrorNumber::kInvalidArgument,
+                        ClassicDescription(ErrorNumber::kInvalidArgument) + ": " +
+                            std::string(name) + "=\"" + std::string(value) + "\" is " + why + ".");
 }
 
 // A whole number of units above 0 and at most most (mostText in words),
@@ -146,8 +146,8 @@ std::string FindReaderExecutable(const ReaderSettings& settings) {
   for (const fs::path& candidate : candidates) {
     if (IsExecutableFile(candidate)) return candidate.lexically_normal().string();
   }
-  throw ConversionError(kErrFileNotFound,
-                        std::string("File not found: ") + kReaderName +
+  throw ConversionError(ErrorNumber::kFileNotFound,
+                        ClassicDescription(ErrorNumber::kFileNotFound) + ": " + kReaderName +
                             ", the program that reads Access databases, is not installed with " +
                             (error ? std::string("this program") : program.filename().string()) +
                             ".");

@@ -14,6 +14,7 @@
 #include "run/CommitRecord.h"
 #include "run/FileFuncs.h"
 #include "run/StagingNames.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -45,7 +46,7 @@ constexpr ServiceColumns kPagerCompanyColumns{.name = "pgname",
                                               .stopBits = "pgstopbits",
                                               .maxMessage = "pgmaxmsg"};
 const TableRun kServiceRun{
-    "TERMTAB.KVT",
+    kServiceTableFile,
     {{"PostOffices", {}}, Reading<ConvertServiceTable, kPostOfficeColumns>},
     {{"PagerCompany", {}}, Reading<ConvertServiceTable, kPagerCompanyColumns>},
     "services"};
@@ -54,7 +55,7 @@ const TableRun kServiceRun{
 constexpr ReceiverColumns kContactColumns{"ctName", "ctAddress", "poName"};
 constexpr ReceiverColumns kUserColumns{"UserName", "PagerID", "pgname"};
 const TableRun kReceiverRun{
-    "USERTAB.KVT",
+    kReceiverTableFile,
     {{"SELECT ctName,ctAddress,poNAME FROM "
       "Contacts, Postoffices WHERE contacts.ctPostOffice=PostOffices.poSequence",
       {}},
@@ -81,7 +82,7 @@ constexpr const char* kUserGroups =
 constexpr GroupColumns kUserGroupColumns{"GroupName", "UserName"};
 
 const TableRun kGroupRun{
-    "GROUPTAB.KVT",
+    kGroupTableFile,
     {{kContactGroups, {"GROUPS", "GRNAME", true}},
      Reading<ConvertGroupTable, kContactGroupColumns>},
     {{kUserGroups, {"GROUPS", "GROUPNAME", true}}, Reading<ConvertGroupTable, kUserGroupColumns>},
@@ -141,7 +142,8 @@ int16_t CreateGroupTable(ConversionContext& context, DataSource& dataSource,
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) {
-  throw ConversionError(kErrPathFileAccess, "Path/File access error (" + what + ")");
+  throw ConversionError(ErrorNumber::kPathFileAccess,
+                        ClassicDescription(ErrorNumber::kPathFileAccess) + " (" + what + ")");
 }
 
 // The source is only ever read, and no output file may stand for another.

@@ -134,8 +134,9 @@ void OutputFolder::Commit() {
   for (const auto& s : staged_) {
     struct stat st {};
     if (::lstat(s.target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      throw ConversionError(kErrPathFileAccess,
-                            "Path/File access error (" + s.target + " exists and is not a file)");
+      throw ConversionError(ErrorNumber::kPathFileAccess,
+                            ClassicDescription(ErrorNumber::kPathFileAccess) + " (" + s.target +
+                                " exists and is not a file)");
     }
   }
   std::vector<CommitEntry> entries;

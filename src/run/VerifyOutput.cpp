@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "run/FolderRecovery.h"
 #include "run/OutputFolder.h"
+#include "tablefile/TableFileNames.h"
 #include "tablefile/TableFileReader.h"
 
 namespace mdbtokvt {
@@ -15,7 +16,7 @@ namespace {
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // Reads one file of the set, turning a failure into a problem line.
-bool Load(const std::string& folder, const char* name, TableKind kind, TableFileContents& into,
+bool Load(const std::string& folder, std::string_view name, TableKind kind, TableFileContents& into,
           std::vector<std::string>& problems) {
   try {
     into = ReadTableFile(JoinPath(folder, name));
@@ -44,10 +45,10 @@ VerifyResult VerifyOutputFolder(const std::string& folder, const FileStepHook& s
   }
   TableFileContents services, receivers, groups;
   const bool haveServices =
-      Load(folder, "TERMTAB.KVT", TableKind::kService, services, result.problems);
+      Load(folder, kServiceTableFile, TableKind::kService, services, result.problems);
   const bool haveReceivers =
-      Load(folder, "USERTAB.KVT", TableKind::kReceiver, receivers, result.problems);
-  const bool haveGroups = Load(folder, "GROUPTAB.KVT", TableKind::kGroup, groups, result.problems);
+      Load(folder, kReceiverTableFile, TableKind::kReceiver, receivers, result.problems);
+  const bool haveGroups = Load(folder, kGroupTableFile, TableKind::kGroup, groups, result.problems);
   result.services = static_cast<int>(services.services.size());
   result.receivers = static_cast<int>(receivers.receivers.size());
   result.groups = static_cast<int>(groups.groups.size());
@@ -56,9 +57,9 @@ VerifyResult VerifyOutputFolder(const std::string& folder, const FileStepHook& s
   for (size_t i = 0; i < services.services.size(); ++i) {
     const auto [it, fresh] = serviceRecord.emplace(services.services[i].name, i + 1);
     if (!fresh) {
-      result.problems.push_back("TERMTAB.KVT record " + std::to_string(i + 1) + ": service " +
-                                Quoted(services.services[i].name) + " repeats record " +
-                                std::to_string(it->second));
+      result.problems.push_back(
+          std::string(kServiceTableFile) + " record " + std::to_string(i + 1) + ": service " +
+          Quoted(services.services[i].name) + " repeats record " + std::to_string(it->second));
     }
   }
   std::set<std::string> receiverNames;
@@ -66,18 +67,20 @@ VerifyResult VerifyOutputFolder(const std::string& folder, const FileStepHook& s
     const ReceiverRecord& r = receivers.receivers[i];
     receiverNames.insert(r.name);
     if (haveServices && !serviceRecord.contains(r.serviceName)) {
-      result.problems.push_back("USERTAB.KVT record " + std::to_string(i + 1) + ": receiver " +
-                                Quoted(r.name) + " names service " + Quoted(r.serviceName) +
-                                ", which TERMTAB.KVT does not hold");
+      result.problems.push_back(std::string(kReceiverTableFile) + " record " +
+                                std::to_string(i + 1) + ": receiver " + Quoted(r.name) +
+                                " names service " + Quoted(r.serviceName) + ", which " +
+                                std::string(kServiceTableFile) + " does not hold");
     }
   }
   if (haveReceivers && haveGroups) {
     for (size_t i = 0; i < groups.groups.size(); ++i) {
       for (const auto& member : groups.groups[i].members) {
         if (!receiverNames.contains(member)) {
-          result.problems.push_back("GROUPTAB.KVT record " + std::to_string(i + 1) + ": group " +
-                                    Quoted(groups.groups[i].name) + " has member " +
-                                    Quoted(member) + ", which USERTAB.KVT does not hold");
+          result.problems.push_back(
+              std::string(kGroupTableFile) + " record " + std::to_string(i + 1) + ": group " +
+              Quoted(groups.groups[i].name) + " has member " + Quoted(member) + ", which " +
+              std::string(kReceiverTableFile) + " does not hold");
         }
       }
     }

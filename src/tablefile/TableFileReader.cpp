@@ -2,22 +2,23 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "common/Error.h"
+#include "tablefile/RecordLayouts.h"
+#include "tablefile/TableFileNames.h"
 
 namespace mdbtokvt {
 
 namespace {
 
-constexpr int kInvalidFileFormat = 321;
-constexpr size_t kHeader = 15;
+constexpr size_t kHeader = table_header::kSize;
 
 [[noreturn]] void Invalid(std::string_view fileName, const std::string& why) {
-  throw ConversionError(kInvalidFileFormat,
-                        "Invalid file format: " + std::string(fileName) + ": " + why);
+  throw ConversionError(ErrorNumber::kInvalidFileFormat,
+                        ClassicDescription(ErrorNumber::kInvalidFileFormat) + ": " +
+                            std::string(fileName) + ": " + why);
 }
 
 // 3447 as "3,447", the way the messages give sizes.
@@ -39,9 +40,9 @@ std::string Bytes(uint64_t n) { return Counted(static_cast<int64_t>(n), "byte", 
 size_t FixedRecordSize(TableKind kind) {
   switch (kind) {
     case TableKind::kService:
-      return 572;
+      return service_record::kSize;
     case TableKind::kReceiver:
-      return 352;
+      return receiver_record::kSize;
     case TableKind::kGroup:
     case TableKind::kUnknown:
       break;
@@ -49,16 +50,30 @@ size_t FixedRecordSize(TableKind kind) {
   return 0;
 }
 
-constexpr const char* kRecordSizes =
-    "572 for services, 352 for receivers, 48 + 33 per member slot for groups";
+// "572 for services, 352 for receivers, 48 + 33 per member slot for groups"
+std::string RecordSizes() {
+  return std::to_string(service_record::kSize) + " for services, " +
+         std::to_string(receiver_record::kSize) + " for receivers, " +
+         std::to_string(group_record::Size(0)) + " + " + std::to_string(group_record::kSlotWidth) +
+         " per member slot for groups";
+}
 
-int16_t Word(std::string_view b, size_t at) {
+// The fields of the record that starts at byte record of the file.
+int16_t Word(std::string_view b, size_t record, const Field& word) {
+  const size_t at = record + static_cast<size_t>(word.offset);
   return static_cast<int16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
 }
 
+int16_t Word(std::string_view b, const Field& headerWord) { return Word(b, 0, headerWord); }
+
+uint8_t Byte(std::string_view b, size_t record, const Field& byte) {
+  return static_cast<uint8_t>(b[record + static_cast<size_t>(byte.offset)]);
+}
+
 // A fixed string field: the text up to its first NUL, which must lie inside it.
-std::string Text(std::string_view b, size_t at, size_t width, std::string_view fileName) {
-  const std::string_view field = b.substr(at, width);
+std::string Text(std::string_view b, size_t record, const Field& text, std::string_view fileName) {
+  const size_t at = record + static_cast<size_t>(text.offset);
+  const std::string_view field = b.substr(at, static_cast<size_t>(text.width));
   const size_t nul = field.find('\0');
   if (nul == std::string_view::npos) {
     Invalid(fileName, "the text field at offset " + Grouped(at) + " has no terminating NUL");
@@ -72,9 +87,9 @@ TableKind KindFromName(std::string_view fileName) {
   for (char& c : base) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
-  if (base == "TERMTAB.KVT") return TableKind::kService;
-  if (base == "USERTAB.KVT") return TableKind::kReceiver;
-  if (base == "GROUPTAB.KVT") return TableKind::kGroup;
+  if (base == kServiceTableFile) return TableKind::kService;
+  if (base == kReceiverTableFile) return TableKind::kReceiver;
+  if (base == kGroupTableFile) return TableKind::kGroup;
   return TableKind::kUnknown;
 }
 
@@ -100,17 +115,20 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
     Invalid(fileName, "the file holds " + Bytes(b.size()) + ", fewer than the " +
                           std::to_string(kHeader) + " of a table file's header");
   }
-  if (std::memcmp(b.data(), "DB_VER\0", 7) != 0) {
+  if (b.substr(0, table_header::kTag.width) !=
+      std::string(table_header::kTagText).append(1, '\0')) {
     Invalid(fileName, "it does not begin with DB_VER, as a table file does");
   }
-  t.major = Word(b, 7);
-  t.minor = Word(b, 9);
-  t.patch = Word(b, 11);
-  if (t.major != 9 || t.minor != 6 || t.patch != 0) {
+  t.major = Word(b, table_header::kMajor);
+  t.minor = Word(b, table_header::kMinor);
+  t.patch = Word(b, table_header::kPatch);
+  if (t.major != kSchemaMajor || t.minor != kSchemaMinor || t.patch != kSchemaPatch) {
     Invalid(fileName, "the header names schema " + std::to_string(t.major) + "." +
-                          std::to_string(t.minor) + "." + std::to_string(t.patch) + ", not 9.6.0");
+                          std::to_string(t.minor) + "." + std::to_string(t.patch) + ", not " +
+                          std::to_string(kSchemaMajor) + "." + std::to_string(kSchemaMinor) + "." +
+                          std::to_string(kSchemaPatch));
   }
-  t.recordCount = Word(b, 13);
+  t.recordCount = Word(b, table_header::kRecordCount);
   const std::string headerSays = "the header says " + Counted(t.recordCount, "record", "records");
   if (t.recordCount < 0) Invalid(fileName, headerSays);
   const size_t body = b.size() - kHeader;
@@ -139,25 +157,26 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
   }
   t.recordSize = static_cast<int32_t>(body / count);
   TableKind sized = TableKind::kUnknown;
-  if (t.recordSize == 572) {
+  if (t.recordSize == service_record::kSize) {
     sized = TableKind::kService;
-  } else if (t.recordSize == 352) {
+  } else if (t.recordSize == receiver_record::kSize) {
     sized = TableKind::kReceiver;
-  } else if (t.recordSize > 48 && (t.recordSize - 48) % 33 == 0) {
+  } else if (const int slots = group_record::SlotsForSize(t.recordSize); slots > 0) {
     sized = TableKind::kGroup;
-    t.groupSlots = (t.recordSize - 48) / 33;
+    t.groupSlots = slots;
   }
   const std::string eachSize = headerSays + " in " + Bytes(body) + ", " +
                                Bytes(static_cast<uint64_t>(t.recordSize)) + " each";
   if (sized == TableKind::kUnknown) {
     Invalid(fileName,
-            eachSize + ", which is the size of no table's records (" + kRecordSizes + ")");
+            eachSize + ", which is the size of no table's records (" + RecordSizes() + ")");
   }
   if (named != TableKind::kUnknown && named != sized) {
     // Only a group table's name leaves its record size open.
     Invalid(fileName, eachSize + ": " + std::string(TableKindName(sized)) +
-                          " records, not the group records its name calls for (48 bytes + 33 per "
-                          "member slot)");
+                          " records, not the group records its name calls for (" +
+                          std::to_string(group_record::Size(0)) + " bytes + " +
+                          std::to_string(group_record::kSlotWidth) + " per member slot)");
   }
   t.kind = sized;
   for (int32_t i = 0; i < t.recordCount; ++i) {
@@ -165,29 +184,30 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
     switch (t.kind) {
       case TableKind::kService: {
         ServiceRecord s;
-        s.name = Text(b, r, 33, fileName);
-        s.terminalAddress = Text(b, r + 47, 33, fileName);
-        s.maxMessageLength = Word(b, r + 548);
-        s.baudCode = static_cast<uint8_t>(b[r + 550]);
-        s.settingsCode = static_cast<uint8_t>(b[r + 551]);
+        s.name = Text(b, r, service_record::kName, fileName);
+        s.terminalAddress = Text(b, r, service_record::kTerminalAddress, fileName);
+        s.maxMessageLength = Word(b, r, service_record::kMaxMessageLength);
+        s.baudCode = Byte(b, r, service_record::kBaudCode);
+        s.settingsCode = Byte(b, r, service_record::kSettingsCode);
         t.services.push_back(std::move(s));
         break;
       }
       case TableKind::kReceiver:
-        t.receivers.push_back({Text(b, r, 33, fileName), Text(b, r + 33, 257, fileName),
-                               Text(b, r + 290, 33, fileName)});
+        t.receivers.push_back({Text(b, r, receiver_record::kName, fileName),
+                               Text(b, r, receiver_record::kPagerId, fileName),
+                               Text(b, r, receiver_record::kServiceName, fileName)});
         break;
       case TableKind::kGroup: {
         GroupRecord g;
-        g.name = Text(b, r, 33, fileName);
-        g.memberCount = Word(b, r + 34);
+        g.name = Text(b, r, group_record::kName, fileName);
+        g.memberCount = Word(b, r, group_record::kMemberCount);
         if (g.memberCount < 0 || g.memberCount > t.groupSlots) {
           Invalid(fileName, "record " + std::to_string(i + 1) + " counts " +
                                 Counted(g.memberCount, "member", "members") + " in " +
                                 Counted(t.groupSlots, "slot", "slots"));
         }
         for (int m = 0; m < g.memberCount; ++m) {
-          g.members.push_back(Text(b, r + 36 + 33 * static_cast<size_t>(m), 33, fileName));
+          g.members.push_back(Text(b, r, group_record::Slot(m), fileName));
         }
         t.groups.push_back(std::move(g));
         break;
@@ -202,21 +222,28 @@ TableFileContents ParseTableFile(std::string_view b, std::string_view fileName) 
 TableFileContents ReadTableFile(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    throw ConversionError(kErrFileNotFound, "File not found: " + path);
+    throw ConversionError(ErrorNumber::kFileNotFound,
+                          ClassicDescription(ErrorNumber::kFileNotFound) + ": " + path);
   }
   if (S_ISDIR(st.st_mode)) {
-    throw ConversionError(kErrPathFileAccess,
-                          "Path/File access error: " + path + " is a folder, not a table file");
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path +
+                              " is a folder, not a table file");
   }
   if (!S_ISREG(st.st_mode)) {
-    throw ConversionError(kErrPathFileAccess,
-                          "Path/File access error: " + path + " is not a regular file");
+    throw ConversionError(
+        ErrorNumber::kPathFileAccess,
+        ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path + " is not a regular file");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
+  if (!in)
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path);
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  if (in.bad()) throw ConversionError(kErrPathFileAccess, "Path/File access error: " + path);
+  if (in.bad())
+    throw ConversionError(ErrorNumber::kPathFileAccess,
+                          ClassicDescription(ErrorNumber::kPathFileAccess) + ": " + path);
   const std::string data = bytes.str();
   return ParseTableFile(data, path);
 }

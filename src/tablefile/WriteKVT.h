@@ -3,17 +3,10 @@
 
 #include <cstdint>
 
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/TableFile.h"
 
 namespace mdbtokvt {
-
-inline constexpr int kHeaderSize = 15;
-inline constexpr int kRecordCountOffset = 13;
-
-// The schema version every table file and record writer uses.
-inline constexpr int16_t kSchemaMajor = 9;
-inline constexpr int16_t kSchemaMinor = 6;
-inline constexpr int16_t kSchemaPatch = 0;
 
 // Writes the header with a record count of 0.
 void WriteTableHeader(TableFile& file, int16_t major, int16_t minor, int16_t patch);

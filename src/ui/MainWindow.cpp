@@ -243,19 +243,12 @@ std::optional<QString> MainWindow::RunConversion(const QString& databasePath,
   settings.Save(kSettingsSection, kLastKvtPathKey, outputPath);
 
   context_.edition = EditionOfRow(version_->currentIndex());
-  const auto errorText = [](int number, std::string_view description) {
-    return tr("Error %1: %2").arg(QString::number(number), FromLocalText(description));
-  };
   try {
     ConvertDatabase(context_, *dataSource_, ToLocalPath(databasePath), ToLocalPath(outputPath));
-  } catch (const ConversionError& error) {
-    return errorText(error.number(), error.what());
   } catch (const FatalError&) {
     throw;  // for Convert, which ends the program
-  } catch (const std::bad_alloc&) {
-    return errorText(kErrOutOfMemory, "Out of memory");
-  } catch (const std::exception& error) {
-    return errorText(kErrPathFileAccess, error.what());
+  } catch (...) {
+    return FromLocalText(ErrorText(ReportCurrentException()));
   }
   return std::nullopt;
 }

@@ -53,7 +53,7 @@ TEST(AccessFileCheck, WholeFiles) {
       CheckAccessFile(path.string());
       ADD_FAILURE() << length;
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), 3343);
+      EXPECT_EQ(e.code(), ErrorNumber::kUnrecognizedFormat);
       EXPECT_EQ(e.description(), "Unrecognized database format '" + path.string() + "'.");
     }
   }

@@ -14,6 +14,7 @@
 #include "run/DBConvert.h"
 #include "run/ReportText.h"
 #include "source/Recordset.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/WriteKVT.h"
 
 namespace mdbtokvt {
@@ -24,13 +25,20 @@ Value T(const char* s) { return Value::Text(s); }
 Value N() { return Value::Null(); }
 Value I(int64_t v) { return Value::Integer(v); }
 
+constexpr Field kServiceName = service_record::kName;
+constexpr Field kAddress = service_record::kTerminalAddress;
+constexpr Field kBaud = service_record::kBaudCode;
+constexpr Field kSettings = service_record::kSettingsCode;
+constexpr Field kMaxLength = service_record::kMaxMessageLength;
+
 // Runs a converter over rows into memory; returns the records' bytes.
 struct Converted {
   int32_t count;
   std::vector<uint8_t> bytes;
-  std::string Field(size_t record, size_t recordSize, size_t offset, size_t width) const {
-    const char* p = reinterpret_cast<const char*>(bytes.data()) + record * recordSize + offset;
-    return std::string(p, strnlen(p, width));
+  std::string Text(size_t record, size_t recordSize, const Field& field) const {
+    const char* p =
+        reinterpret_cast<const char*>(bytes.data()) + record * recordSize + field.offset;
+    return std::string(p, strnlen(p, static_cast<size_t>(field.width)));
   }
   int Word(size_t at) const { return static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8)); }
 };
@@ -81,30 +89,32 @@ TEST(ServiceConverter, AddressBookRecords) {
                {N(), T("1"), I(9600), N(), T(" 240 ")},
                {T("Delta"), T("1"), Value::Double(9600.5), T("N,8,1"), Value::Double(12.5)}});
   ASSERT_EQ(c.count, 5);
-  ASSERT_EQ(c.bytes.size(), 5u * kServiceRecordSize);
-  const size_t R = kServiceRecordSize;
-  EXPECT_EQ(c.Field(0, R, 0, 33), "Alpha");
-  EXPECT_EQ(c.Field(0, R, 47, 33), address40.substr(0, 32));
-  EXPECT_EQ(c.bytes[47 + 32], 0);
+  ASSERT_EQ(c.bytes.size(), 5u * service_record::kSize);
+  const size_t R = service_record::kSize;
+  EXPECT_EQ(c.Text(0, R, kServiceName), "Alpha");
+  EXPECT_EQ(c.Text(0, R, kAddress), address40.substr(0, 32));
+  EXPECT_EQ(c.bytes[kAddress.end() - 1], 0);
   // Baud codes: 28800 -> 5, 14400 -> 0, Null -> 0, number 9600 -> 4, 9600.5 -> 0.
-  EXPECT_EQ(c.bytes[550], 5);
-  EXPECT_EQ(c.bytes[R + 550], 0);
-  EXPECT_EQ(c.bytes[2 * R + 550], 0);
-  EXPECT_EQ(c.bytes[3 * R + 550], 4);
-  EXPECT_EQ(c.bytes[4 * R + 550], 0);
+  EXPECT_EQ(c.bytes[kBaud.offset], 5);
+  EXPECT_EQ(c.bytes[R + kBaud.offset], 0);
+  EXPECT_EQ(c.bytes[2 * R + kBaud.offset], 0);
+  EXPECT_EQ(c.bytes[3 * R + kBaud.offset], 4);
+  EXPECT_EQ(c.bytes[4 * R + kBaud.offset], 0);
   // Settings: only the exact "E,7,1" gives 0.
-  EXPECT_EQ(c.bytes[551], 0);
-  EXPECT_EQ(c.bytes[R + 551], 1);
-  EXPECT_EQ(c.bytes[2 * R + 551], 1);
-  EXPECT_EQ(c.bytes[3 * R + 551], 1);
+  EXPECT_EQ(c.bytes[kSettings.offset], 0);
+  EXPECT_EQ(c.bytes[R + kSettings.offset], 1);
+  EXPECT_EQ(c.bytes[2 * R + kSettings.offset], 1);
+  EXPECT_EQ(c.bytes[3 * R + kSettings.offset], 1);
   // Maximum message length: text digits, Null -> 0, number, trimmed text, 12.5 -> 12.
-  EXPECT_EQ(c.Word(548), 160);
-  EXPECT_EQ(c.Word(R + 548), 0);
-  EXPECT_EQ(c.Word(2 * R + 548), 80);
-  EXPECT_EQ(c.Word(3 * R + 548), 240);
-  EXPECT_EQ(c.Word(4 * R + 548), 12);
-  // Null name gives an empty field; constants are where they belong.
-  EXPECT_EQ(c.Field(3, R, 0, 33), "");
+  EXPECT_EQ(c.Word(kMaxLength.offset), 160);
+  EXPECT_EQ(c.Word(R + kMaxLength.offset), 0);
+  EXPECT_EQ(c.Word(2 * R + kMaxLength.offset), 80);
+  EXPECT_EQ(c.Word(3 * R + kMaxLength.offset), 240);
+  EXPECT_EQ(c.Word(4 * R + kMaxLength.offset), 12);
+  // Null name gives an empty field. The constants sit at the byte positions
+  // the format fixes, written out here rather than taken from the layout, so
+  // that a slip in the layout shows.
+  EXPECT_EQ(c.Text(3, R, kServiceName), "");
   EXPECT_EQ(c.bytes[36], 1);
   EXPECT_EQ(c.bytes[559], 2);
   EXPECT_EQ(c.bytes[560], 30);
@@ -132,13 +142,13 @@ TEST(ServiceConverter, MdbLineSettingsAndMessageLength) {
        {T("E"), T("1"), T("9600"), T("EVEN"), T(" 7 "), Value::Double(1.0), Value::Double(13.5)},
        {T("F"), T("1"), T("9600"), T("EVEN"), Value::Double(7.5), I(1), I(-1)}});
   ASSERT_EQ(c.count, 6);
-  const size_t R = kServiceRecordSize;
+  const size_t R = service_record::kSize;
   const int expectedSettings[] = {0, 1, 1, 1, 0, 1};
   // Null and empty never carry the previous row's limit over.
   const int expectedLength[] = {0, 160, 0, 0, 14, -1};
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(c.bytes[i * R + 551], expectedSettings[i]) << "row " << i;
-    EXPECT_EQ(c.Word(i * R + 548), expectedLength[i]) << "row " << i;
+    EXPECT_EQ(c.bytes[i * R + kSettings.offset], expectedSettings[i]) << "row " << i;
+    EXPECT_EQ(c.Word(i * R + kMaxLength.offset), expectedLength[i]) << "row " << i;
   }
 }
 
@@ -154,19 +164,19 @@ TEST(ServiceConverter, YesNoMessageLength) {
                {T("C"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("True")},
                {T("D"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T(" false ")}});
   ASSERT_EQ(c.count, 4);
-  const size_t R = kServiceRecordSize;
-  EXPECT_EQ(c.Word(548), -1);
-  EXPECT_EQ(c.Word(R + 548), 0);
-  EXPECT_EQ(c.Word(2 * R + 548), -1);
-  EXPECT_EQ(c.Word(3 * R + 548), 0);
+  const size_t R = service_record::kSize;
+  EXPECT_EQ(c.Word(kMaxLength.offset), -1);
+  EXPECT_EQ(c.Word(R + kMaxLength.offset), 0);
+  EXPECT_EQ(c.Word(2 * R + kMaxLength.offset), -1);
+  EXPECT_EQ(c.Word(3 * R + kMaxLength.offset), 0);
   EXPECT_TRUE(context.report.defaultedValues.empty());
   // The address book reads poTypeData1 as a number directly.
   context.addressBookSource = true;
   const Converted book = Convert(kServiceRun, context, kPostOffice,
                                  {{T("E"), T("1"), T("9600"), T("E,7,1"), T("TRUE")},
                                   {T("F"), T("1"), T("9600"), T("E,7,1"), Value::Boolean(false)}});
-  EXPECT_EQ(book.Word(548), -1);
-  EXPECT_EQ(book.Word(R + 548), 0);
+  EXPECT_EQ(book.Word(kMaxLength.offset), -1);
+  EXPECT_EQ(book.Word(R + kMaxLength.offset), 0);
 }
 
 TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
@@ -176,20 +186,20 @@ TEST(ServiceConverter, BadMessageLengthStopsTheWalk) {
               Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("abc")}});
             }),
-            kErrTypeMismatch);
+            NumberOf(ErrorNumber::kTypeMismatch));
   EXPECT_EQ(ErrorNumberOf([&] {
               Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), T("Yes")}});
             }),
-            kErrTypeMismatch);
+            NumberOf(ErrorNumber::kTypeMismatch));
   EXPECT_EQ(ErrorNumberOf([&] {
               Convert(kServiceRun, context, kPagerCompany,
                       {{T("A"), T("1"), T("9600"), T("EVEN"), I(7), I(1), I(40000)}});
             }),
-            kErrOverflow);
+            NumberOf(ErrorNumber::kOverflow));
   context.addressBookSource = true;
   EXPECT_EQ(ErrorNumberOf([&] { Convert(kServiceRun, context, {"poName"}, {{T("A")}}); }),
-            kErrItemNotFound);
+            NumberOf(ErrorNumber::kItemNotFound));
 }
 
 TEST(ReceiverConverter, NamesMatchTheServiceTableAndPagerIdsAreCut) {
@@ -206,15 +216,16 @@ TEST(ReceiverConverter, NamesMatchTheServiceTableAndPagerIdsAreCut) {
                                {T(longName.c_str()), N(), T("Nobody")},
                                {N(), T(""), N()}});
   ASSERT_EQ(c.count, 3);
-  ASSERT_EQ(c.bytes.size(), 3u * kReceiverRecordSize);
-  const size_t R = kReceiverRecordSize;
-  EXPECT_EQ(c.Field(0, R, 0, 33), longName.substr(0, 28) + "(1)");
-  EXPECT_EQ(c.Field(1, R, 0, 33), longName.substr(0, 28) + "(1)");
-  EXPECT_EQ(c.Field(0, R, 33, 257), pager300.substr(0, 256));
-  EXPECT_EQ(c.Field(0, R, 290, 33), longService.substr(0, 28) + "(1)");
-  EXPECT_EQ(c.Field(2, R, 0, 33), "");
+  ASSERT_EQ(c.bytes.size(), 3u * receiver_record::kSize);
+  const size_t R = receiver_record::kSize;
+  EXPECT_EQ(c.Text(0, R, receiver_record::kName), longName.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Text(1, R, receiver_record::kName), longName.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Text(0, R, receiver_record::kPagerId), pager300.substr(0, 256));
+  EXPECT_EQ(c.Text(0, R, receiver_record::kServiceName), longService.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Text(2, R, receiver_record::kName), "");
   for (size_t r = 0; r < 3; ++r) {
-    for (size_t i = 323; i < R; ++i) EXPECT_EQ(c.bytes[r * R + i], i == 332 ? 1 : 0);
+    for (size_t i = receiver_record::kServiceName.end(); i < R; ++i)
+      EXPECT_EQ(c.bytes[r * R + i], i == 332 ? 1 : 0);
   }
   ASSERT_EQ(context.report.unknownServices.size(), 2u);
   EXPECT_EQ(context.report.unknownServices[0].name, "Nobody");
@@ -240,18 +251,18 @@ TEST(GroupConverter, MemberLimitFollowsTheEdition) {
     rows.insert(rows.end(), small.begin(), small.end());
     const Converted c = Convert(kGroupRun, context, {"GroupName", "UserName"}, rows);
     const size_t slots = edition == Edition::kLumen ? 32 : 500;
-    const size_t R = GroupRecordSize(static_cast<int>(slots));
+    const size_t R = group_record::Size(static_cast<int>(slots));
     SCOPED_TRACE("edition " + std::to_string(EditionRow(edition)));
     ASSERT_EQ(c.count, 2);
     ASSERT_EQ(c.bytes.size(), 2 * R);
-    EXPECT_EQ(c.Field(0, R, 0, 33), "Big");
-    EXPECT_EQ(c.Word(34), edition == Edition::kLumen ? 32 : 40);
-    EXPECT_EQ(c.Field(0, R, 36, 33), "Member 01");
-    EXPECT_EQ(c.Field(0, R, 36 + 31 * 33, 33), "Member 32");
+    EXPECT_EQ(c.Text(0, R, group_record::kName), "Big");
+    EXPECT_EQ(c.Word(group_record::kMemberCount.offset), edition == Edition::kLumen ? 32 : 40);
+    EXPECT_EQ(c.Text(0, R, group_record::Slot(0)), "Member 01");
+    EXPECT_EQ(c.Text(0, R, group_record::Slot(31)), "Member 32");
     // The smaller group after the big one has only NUL bytes past its members.
-    EXPECT_EQ(c.Word(R + 34), 2);
-    EXPECT_EQ(c.Field(1, R, 36 + 33, 33), "Zed 02");
-    for (size_t i = R + 36 + 2 * 33; i < 2 * R; ++i) ASSERT_EQ(c.bytes[i], 0) << i;
+    EXPECT_EQ(c.Word(R + group_record::kMemberCount.offset), 2);
+    EXPECT_EQ(c.Text(1, R, group_record::Slot(1)), "Zed 02");
+    for (size_t i = R + group_record::Slot(2).offset; i < 2 * R; ++i) ASSERT_EQ(c.bytes[i], 0) << i;
     if (edition == Edition::kLumen) {
       ASSERT_EQ(context.report.truncatedGroups.size(), 1u);
       EXPECT_EQ(context.report.truncatedGroups[0].sourceMembers, 40);
@@ -275,14 +286,14 @@ TEST(GroupConverter, LongAndEmptyGroupNames) {
                                {T(""), T("b")},
                                {T(longA.c_str()), T(longMember.c_str())},
                                {T(longB.c_str()), T("c")}});
-  const size_t R = GroupRecordSize(32);
+  const size_t R = group_record::Size(32);
   ASSERT_EQ(c.count, 3);
   ASSERT_EQ(c.bytes.size(), 3 * R);
-  EXPECT_EQ(c.Field(0, R, 0, 33), "");
-  EXPECT_EQ(c.Word(34), 2);
-  EXPECT_EQ(c.Field(1, R, 0, 33), longA.substr(0, 28) + "(1)");
-  EXPECT_EQ(c.Field(1, R, 36, 33), longMember.substr(0, 28) + "(2)");
-  EXPECT_EQ(c.Field(2, R, 0, 33), longB.substr(0, 28) + "(2)");
+  EXPECT_EQ(c.Text(0, R, group_record::kName), "");
+  EXPECT_EQ(c.Word(group_record::kMemberCount.offset), 2);
+  EXPECT_EQ(c.Text(1, R, group_record::kName), longA.substr(0, 28) + "(1)");
+  EXPECT_EQ(c.Text(1, R, group_record::Slot(0)), longMember.substr(0, 28) + "(2)");
+  EXPECT_EQ(c.Text(2, R, group_record::kName), longB.substr(0, 28) + "(2)");
 }
 
 TEST(GroupConverter, CharactersWrittenAsQuestionMarksAreNoted) {
@@ -332,7 +343,7 @@ TEST(GroupConverter, EmptyRecordsetAndSingleGroup) {
   EXPECT_EQ(Convert(kGroupRun, context, {"GroupName", "UserName"}, {}).count, 0);
   const Converted c = Convert(kGroupRun, context, {"GroupName", "UserName"}, GroupRows("G", 3));
   EXPECT_EQ(c.count, 1);
-  EXPECT_EQ(c.bytes.size(), static_cast<size_t>(GroupRecordSize(32)));
+  EXPECT_EQ(c.bytes.size(), static_cast<size_t>(group_record::Size(32)));
 }
 
 // The writers end nothing themselves: the error, with the text the front

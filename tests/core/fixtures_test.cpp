@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "TestSupport.h"
+#include "tablefile/RecordLayouts.h"
 
 namespace mdbtokvt {
 namespace {
@@ -98,8 +99,8 @@ TEST_P(FixtureConversion, MatchesExpectedFiles) {
     const std::string actual = test::ReadFile(out.path() / name);
     if (std::string(name) == "USERTAB.KVT") {
       ASSERT_EQ(actual.size(), expected.size());
-      EXPECT_EQ(actual.substr(0, 15), expected.substr(0, 15));
-      EXPECT_EQ(Records(actual, 352), Records(expected, 352));
+      EXPECT_EQ(actual.substr(0, table_header::kSize), expected.substr(0, table_header::kSize));
+      EXPECT_EQ(Records(actual, receiver_record::kSize), Records(expected, receiver_record::kSize));
     } else {
       EXPECT_EQ(actual.size(), expected.size());
       EXPECT_TRUE(actual == expected) << "bytes differ";

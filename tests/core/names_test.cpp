@@ -59,7 +59,7 @@ TEST(ShortenName, OverflowOfNamesUnderOnePrefix) {
     table.ShortenName(P + "one too many");
     FAIL() << "no overflow";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrOverflow);
+    EXPECT_EQ(e.code(), ErrorNumber::kOverflow);
   }
   // Names already numbered still resolve.
   EXPECT_EQ(table.ShortenName(P + "1#####"), P + "(1)");

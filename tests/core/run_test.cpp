@@ -112,7 +112,7 @@ TEST(ConversionRun, OverflowNamesTheTableAndChangesNothing) {
     RunTable(context, source, "/db.mdb", folder, run);
     FAIL() << "no overflow";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrOverflow);
+    EXPECT_EQ(e.code(), ErrorNumber::kOverflow);
     EXPECT_STREQ(
         e.what(),
         "Overflow: T.KVT can hold at most 32767 records; the source has 100000 receivers.");
@@ -149,7 +149,7 @@ TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
     ConvertDatabase(context, source, "/db.mdb", dir.str());
     FAIL() << "no error";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrTableNotFound);
+    EXPECT_EQ(e.code(), ErrorNumber::kTableNotFound);
   }
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
 }
@@ -167,7 +167,7 @@ TEST(ConversionRun, TableFileNameThatIsAFolderChangesNothing) {
     ConvertDatabase(context, source, "/db.mdb", dir.str());
     FAIL() << "no error";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrPathFileAccess);
+    EXPECT_EQ(e.code(), ErrorNumber::kPathFileAccess);
   }
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
 }
@@ -180,13 +180,13 @@ TEST(ConversionRun, OutputFolderThatIsAFileOrMissing) {
   NameTables names;
   ConversionContext context(names);
   for (const auto& [folder, number] :
-       {std::pair{(dir.path() / "plain").string(), kErrPathNotFound},
-        std::pair{(dir.path() / "missing").string(), kErrPathNotFound}}) {
+       {std::pair{(dir.path() / "plain").string(), ErrorNumber::kPathNotFound},
+        std::pair{(dir.path() / "missing").string(), ErrorNumber::kPathNotFound}}) {
     try {
       ConvertDatabase(context, source, "/db.mdb", folder);
       FAIL() << folder;
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), number) << folder;
+      EXPECT_EQ(e.code(), number) << folder;
     }
   }
   EXPECT_EQ(test::ReadFile(dir.path() / "plain"), "x");
@@ -212,7 +212,7 @@ class FailingStream final : public OutputStream {
 
  private:
   void Tick() {
-    if ((*callsLeft_)-- == 0) throw ConversionError(kErrDiskFull, "Disk full");
+    if ((*callsLeft_)-- == 0) throw ConversionError(ErrorNumber::kDiskFull, "Disk full");
   }
   std::unique_ptr<OutputStream> inner_;
   int* callsLeft_;
@@ -235,7 +235,7 @@ TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
     try {
       ConvertDatabase(context, source, "/db.mdb", dir.str(), factory);
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), kErrDiskFull);
+      EXPECT_EQ(e.code(), ErrorNumber::kDiskFull);
       EXPECT_EQ(test::FolderSnapshot(dir.path()), before) << "failing at call " << failAt;
       ++failures;
       continue;
@@ -280,7 +280,7 @@ TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
     ConvertDatabase(context, source, "/db.mdb", dir.str(), options);
     FAIL() << "no error";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrPathFileAccess) << e.what();
+    EXPECT_EQ(e.code(), ErrorNumber::kPathFileAccess) << e.what();
   }
   fs::remove_all(stagedReceivers + ".old");
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
@@ -325,7 +325,7 @@ TEST(ConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
       ConvertDatabase(context, source, "/db.mdb", dir.str());
       ADD_FAILURE() << "not stopped at " << at;
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), kErrUserInterrupt) << at;
+      EXPECT_EQ(e.code(), ErrorNumber::kUserInterrupt) << at;
     }
     EXPECT_EQ(test::FolderSnapshot(dir.path()), before) << "stopped at " << at;
   }

@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "converters/RecordWriters.h"
 #include "run/VerifyOutput.h"
+#include "tablefile/RecordLayouts.h"
 #include "tablefile/TableFileReader.h"
 #include "tablefile/WriteKVT.h"
 
@@ -14,6 +15,9 @@ namespace mdbtokvt {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr int kInvalid = NumberOf(ErrorNumber::kInvalidFileFormat);
+constexpr size_t kFirstRecord = table_header::kSize;
 
 std::string MessageOf(std::string_view bytes, std::string_view name) {
   try {
@@ -73,29 +77,29 @@ TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
   const std::string good =
       Table([&](TableFile& f) { WriteKVTReceiver(f, 9, 6, 0, "Ann", "1", "Svc"); }, 1);
   EXPECT_EQ(ErrorOf(good, "USERTAB.KVT"), 0);
-  EXPECT_EQ(ErrorOf("", "USERTAB.KVT"), 321);
-  EXPECT_EQ(ErrorOf(good.substr(0, 14), "USERTAB.KVT"), 321);
-  EXPECT_EQ(ErrorOf(good.substr(0, good.size() - 1), "USERTAB.KVT"), 321);  // truncated
-  EXPECT_EQ(ErrorOf(good + "x", "USERTAB.KVT"), 321);
-  EXPECT_EQ(ErrorOf(good, "TERMTAB.KVT"), 321);  // name and record size disagree
+  EXPECT_EQ(ErrorOf("", "USERTAB.KVT"), kInvalid);
+  EXPECT_EQ(ErrorOf(good.substr(0, kFirstRecord - 1), "USERTAB.KVT"), kInvalid);
+  EXPECT_EQ(ErrorOf(good.substr(0, good.size() - 1), "USERTAB.KVT"), kInvalid);  // truncated
+  EXPECT_EQ(ErrorOf(good + "x", "USERTAB.KVT"), kInvalid);
+  EXPECT_EQ(ErrorOf(good, "TERMTAB.KVT"), kInvalid);  // name and record size disagree
   std::string badTag = good;
   badTag[0] = 'X';
-  EXPECT_EQ(ErrorOf(badTag, "USERTAB.KVT"), 321);
+  EXPECT_EQ(ErrorOf(badTag, "USERTAB.KVT"), kInvalid);
   std::string badVersion = good;
-  badVersion[9] = 7;
-  EXPECT_EQ(ErrorOf(badVersion, "USERTAB.KVT"), 321);
+  badVersion[table_header::kMinor.offset] = 7;
+  EXPECT_EQ(ErrorOf(badVersion, "USERTAB.KVT"), kInvalid);
   std::string noNul = good;
-  for (size_t i = 15; i < 15 + 33; ++i) noNul[i] = 'A';
-  EXPECT_EQ(ErrorOf(noNul, "USERTAB.KVT"), 321);
+  for (int i = 0; i < receiver_record::kName.width; ++i) noNul[kFirstRecord + i] = 'A';
+  EXPECT_EQ(ErrorOf(noNul, "USERTAB.KVT"), kInvalid);
   std::string negativeCount = good;
-  negativeCount[14] = static_cast<char>(0x80);
-  EXPECT_EQ(ErrorOf(negativeCount, "USERTAB.KVT"), 321);
+  negativeCount[table_header::kRecordCount.end() - 1] = static_cast<char>(0x80);
+  EXPECT_EQ(ErrorOf(negativeCount, "USERTAB.KVT"), kInvalid);
   const std::string group =
       Table([&](TableFile& f) { WriteKVTGroup(f, 9, 6, 0, "G", {"a"}, 1, 32); }, 1);
   std::string tooMany = group;
-  tooMany[15 + 34] = 33;  // member count above the slots
-  EXPECT_EQ(ErrorOf(tooMany, "GROUPTAB.KVT"), 321);
-  EXPECT_EQ(ErrorOf(std::string(100, '\0'), "x"), 321);
+  tooMany[kFirstRecord + group_record::kMemberCount.offset] = 33;  // above the slots
+  EXPECT_EQ(ErrorOf(tooMany, "GROUPTAB.KVT"), kInvalid);
+  EXPECT_EQ(ErrorOf(std::string(100, '\0'), "x"), kInvalid);
 }
 
 // What a damaged file's message says: what the header claims and what the
@@ -104,7 +108,8 @@ TEST(TableFileReader, SaysWhatTheHeaderClaimsAndWhatTheLengthAllows) {
   std::string services;
   for (int i = 0; i < 6; ++i) {
     services +=
-        Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1).substr(15);
+        Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1)
+            .substr(kFirstRecord);
   }
   std::string header = Table([](TableFile&) {}, 6);
   EXPECT_EQ(MessageOf(header + services + std::string(984, 'x'), "out/TERMTAB.KVT"),
@@ -141,7 +146,7 @@ TEST(TableFileReader, AFolderIsNoTableFile) {
     ReadTableFile(dir.str());
     FAIL() << "a folder was read";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrPathFileAccess);
+    EXPECT_EQ(e.code(), ErrorNumber::kPathFileAccess);
     EXPECT_NE(std::string(e.what()).find(" is a folder, not a table file"), std::string::npos);
   }
 }

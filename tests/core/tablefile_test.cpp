@@ -82,7 +82,7 @@ TEST(TableFileWriter, BytesAbove127AndWidthBelowOne) {
     WriteFixedString(t.file, "x", 0);
     FAIL() << "width 0 accepted";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrInvalidArgument);
+    EXPECT_EQ(e.code(), ErrorNumber::kInvalidArgument);
   }
 }
 

@@ -53,16 +53,16 @@ TEST(ValueConversion, Int16RoundsHalfToEven) {
 }
 
 TEST(ValueConversion, Int16Errors) {
-  EXPECT_EQ(ErrorOf(Value::Text("")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("   ")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("abc")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("12abc")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("inf")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("1e")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Integer(40000)), kErrOverflow);
-  EXPECT_EQ(ErrorOf(Value::Integer(-32769)), kErrOverflow);
-  EXPECT_EQ(ErrorOf(Value::Double(32767.5)), kErrOverflow);
-  EXPECT_EQ(ErrorOf(Value::Text("1e10")), kErrOverflow);
+  EXPECT_EQ(ErrorOf(Value::Text("")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("   ")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("abc")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("12abc")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("inf")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("1e")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Integer(40000)), NumberOf(ErrorNumber::kOverflow));
+  EXPECT_EQ(ErrorOf(Value::Integer(-32769)), NumberOf(ErrorNumber::kOverflow));
+  EXPECT_EQ(ErrorOf(Value::Double(32767.5)), NumberOf(ErrorNumber::kOverflow));
+  EXPECT_EQ(ErrorOf(Value::Text("1e10")), NumberOf(ErrorNumber::kOverflow));
 }
 
 // A Yes/No value goes through its text form ("True"/"False") on some paths;
@@ -72,11 +72,11 @@ TEST(ValueConversion, Int16ReadsYesNoWords) {
   EXPECT_EQ(ValueAsInt16(Value::Text(ValueAsText(Value::Boolean(false)))), 0);
   EXPECT_EQ(ValueAsInt16(Value::Text("TRUE")), -1);
   EXPECT_EQ(ValueAsInt16(Value::Text(" false\t")), 0);
-  EXPECT_EQ(ErrorOf(Value::Text("Yes")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("No")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("Tru")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("True1")), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf(Value::Text("-True")), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf(Value::Text("Yes")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("No")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("Tru")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("True1")), NumberOf(ErrorNumber::kTypeMismatch));
+  EXPECT_EQ(ErrorOf(Value::Text("-True")), NumberOf(ErrorNumber::kTypeMismatch));
 }
 
 TEST(ValueConversion, AsNumber) {

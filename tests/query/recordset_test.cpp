@@ -75,7 +75,7 @@ TEST(SqliteRecordset, FailureComesAfterTheRowsBeforeIt) {
     for (; !rs->Eof(); rs->MoveNext()) ASSERT_EQ(rs->FieldValue(0).integer(), ++rows);
     FAIL() << "no failure";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrSyntax);
+    EXPECT_EQ(e.code(), ErrorNumber::kQueryFailed);
     EXPECT_NE(std::string(e.what()).find("integer overflow"), std::string::npos) << e.what();
   }
   EXPECT_EQ(rows, 1499);
@@ -85,7 +85,7 @@ TEST(SqliteRecordset, FailureComesAfterTheRowsBeforeIt) {
     Open(Counting(3, "abs(-9223372036854775807 - 1)"));
     FAIL() << "no failure";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), kErrSyntax);
+    EXPECT_EQ(e.code(), ErrorNumber::kQueryFailed);
   }
 }
 
@@ -110,12 +110,12 @@ TEST(SqliteRecordset, StopEndsTheWalkAndInterruptsTheStatement) {
   auto rs = Open(Counting(5000), &stop);
   rs->MoveNext();
   stop.Request(SIGINT);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveNext(); }), kErrUserInterrupt);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveFirst(); }), kErrUserInterrupt);
+  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveNext(); }), NumberOf(ErrorNumber::kUserInterrupt));
+  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveFirst(); }), NumberOf(ErrorNumber::kUserInterrupt));
   // A statement that would run for minutes before its first row stops
   // with 18, not the engine's error.
   EXPECT_EQ(ErrorNumberOf([&] { Open(Counting(4'000'000'000) + " WHERE x > 3999999999", &stop); }),
-            kErrUserInterrupt);
+            NumberOf(ErrorNumber::kUserInterrupt));
 }
 
 }  // namespace

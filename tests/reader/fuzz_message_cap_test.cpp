@@ -47,7 +47,8 @@ TEST(FuzzMessageCap, EndlessWarningsEndTheReadingAtTheCap) {
 
   const auto start = std::chrono::steady_clock::now();
   std::string description;
-  EXPECT_EQ(ReadUnderCap(cut, "Table1", dir, &description), kErrUnrecognizedFormat);
+  EXPECT_EQ(ReadUnderCap(cut, "Table1", dir, &description),
+            NumberOf(ErrorNumber::kUnrecognizedFormat));
   EXPECT_NE(description.find("(libmdb printed more than 4 MB of messages)"), std::string::npos)
       << description;
   EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
@@ -56,7 +57,7 @@ TEST(FuzzMessageCap, EndlessWarningsEndTheReadingAtTheCap) {
 
   // The stdio streams and libmdb still work: the same cut again, then the
   // intact file.
-  EXPECT_EQ(ReadUnderCap(cut, "Table1", dir), kErrUnrecognizedFormat);
+  EXPECT_EQ(ReadUnderCap(cut, "Table1", dir), NumberOf(ErrorNumber::kUnrecognizedFormat));
   EXPECT_EQ(ReadUnderCap(test::TestData("fixtures/real/testV1997.mdb"), "Table1", dir), 0);
 }
 

@@ -184,7 +184,7 @@ TEST(DataSourceQueries, RecordsetWalkAndColumnLookup) {
     rs.FieldIndex("ctName");
     ADD_FAILURE() << "no error for a missing column";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), 3265);
+    EXPECT_EQ(e.code(), ErrorNumber::kItemNotFound);
     EXPECT_STREQ(e.what(), "Item not found in this collection.");
   }
   const std::string first = rs.Field("UserName").text();
@@ -244,7 +244,7 @@ TEST(DataSourceReadAhead, SameResultsAndErrorsAsWithout) {
     source->Open(missing, kGroupsBook);
     ADD_FAILURE() << "no error";
   } catch (const ConversionError& e) {
-    EXPECT_EQ(e.number(), 3024);
+    EXPECT_EQ(e.code(), ErrorNumber::kDatabaseNotFound);
   }
   source->ReadAhead(book, "NoSuchTable");  // never asked for: dropped quietly
 }

@@ -151,12 +151,12 @@ TEST_F(FakeReader, StopEndsTheReaderAndItsHelpersAtOnce) {
                                       3600000ms),
                                &stop);
   requester.join();
-  EXPECT_EQ(stopped.number, kErrUserInterrupt) << stopped.description;
+  EXPECT_EQ(stopped.number, NumberOf(ErrorNumber::kUserInterrupt)) << stopped.description;
   EXPECT_FALSE(StillRunning(pidFile_));
   // A stop requested before the reader starts starts none.
   fs::remove(pidFile_);
   EXPECT_EQ(Open(Script("echo $$ > " + pidFile_ + "; " + kGoodReply), &stop).number,
-            kErrUserInterrupt);
+            NumberOf(ErrorNumber::kUserInterrupt));
   EXPECT_FALSE(fs::exists(pidFile_));
 }
 
@@ -291,7 +291,7 @@ TEST_F(FakeReader, ReaderThatCannotBeStarted) {
   ReaderSettings settings = Script("");
   settings.executable = (scripts_.path() / "no-such-reader").string();
   const Outcome r = Open(settings);
-  EXPECT_EQ(r.number, kErrPathFileAccess);
+  EXPECT_EQ(r.number, NumberOf(ErrorNumber::kPathFileAccess));
   EXPECT_NE(r.description.find("no-such-reader"), std::string::npos);
 }
 
@@ -310,7 +310,7 @@ TEST_F(FakeReader, FilesThatFailTheChecksNeverReachTheReader) {
       source->Open(file.string(), "PagerCompany");
       ADD_FAILURE() << "opened";
     } catch (const ConversionError& e) {
-      EXPECT_EQ(e.number(), 3343);
+      EXPECT_EQ(e.code(), ErrorNumber::kUnrecognizedFormat);
     }
     fs::remove(file);
   }

@@ -28,7 +28,8 @@ std::string InvalidArgumentMessage(F f) {
   try {
     f();
   } catch (const ConversionError& e) {
-    return e.number() == kErrInvalidArgument ? e.what() : "error " + std::to_string(e.number());
+    return e.code() == ErrorNumber::kInvalidArgument ? e.what()
+                                                     : "error " + std::to_string(e.number());
   }
   return "no error";
 }

@@ -15,12 +15,12 @@ MemoryRecordset::MemoryRecordset(std::vector<std::string> columns,
 }
 
 void MemoryRecordset::MoveFirst() {
-  if (rows_.empty()) throw ConversionError(3021, "No current record.");
+  if (rows_.empty()) ThrowNoCurrentRecord();
   position_ = 0;
 }
 
 void MemoryRecordset::MoveNext() {
-  if (Eof()) throw ConversionError(3021, "No current record.");
+  if (Eof()) ThrowNoCurrentRecord();
   ++position_;
   highestVisited_ = std::max(highestVisited_, position_);
 }
@@ -38,7 +38,7 @@ int MemoryRecordset::FieldIndex(std::string_view name) const {
 }
 
 const Value& MemoryRecordset::FieldValue(int index) const {
-  if (Bof() || Eof()) throw ConversionError(3021, "No current record.");
+  if (Bof() || Eof()) ThrowNoCurrentRecord();
   const auto& row = rows_[static_cast<size_t>(position_)];
   if (index < 0 || static_cast<size_t>(index) >= row.size()) ThrowItemNotFound();
   return row[static_cast<size_t>(index)];

@@ -56,7 +56,7 @@ Result ReadAll(const std::string& path, std::string_view recordSource, const std
       try {
         for (;; ++width) rs.FieldValue(width);
       } catch (const ConversionError& e) {
-        if (e.number() != kErrItemNotFound) throw;
+        if (e.code() != ErrorNumber::kItemNotFound) throw;
       }
     }
     std::vector<Value> row;

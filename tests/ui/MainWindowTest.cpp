@@ -318,7 +318,7 @@ class MainWindowTest : public QObject {
     h.SetUpValidPaths();
     h.source->onOpen = [kind] {
       if (kind == 1) throw std::bad_alloc();
-      throw ConversionError(kErrTableNotFound,
+      throw ConversionError(ErrorNumber::kTableNotFound,
                             "The database engine cannot find the input table or query 'X'.");
     };
     h.Click("DoConversion");
