@@ -107,9 +107,8 @@ TEST(TableFileReader, RefusesDamagedAndForeignFiles) {
 TEST(TableFileReader, SaysWhatTheHeaderClaimsAndWhatTheLengthAllows) {
   std::string services;
   for (int i = 0; i < 6; ++i) {
-    services +=
-        Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1)
-            .substr(kFirstRecord);
+    services += Table([&](TableFile& f) { WriteKVTService(f, 9, 6, 0, "S", "1", 0, 0, 0); }, 1)
+                    .substr(kFirstRecord);
   }
   std::string header = Table([](TableFile&) {}, 6);
   EXPECT_EQ(MessageOf(header + services + std::string(984, 'x'), "out/TERMTAB.KVT"),
