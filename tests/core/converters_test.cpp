@@ -21,6 +21,7 @@ namespace mdbtokvt {
 namespace {
 
 using Row = std::vector<Value>;
+using test::ErrorNumberOf;
 Value T(const char* s) { return Value::Text(s); }
 Value N() { return Value::Null(); }
 Value I(int64_t v) { return Value::Integer(v); }
@@ -52,15 +53,6 @@ Converted Convert(const TableRun& run, ConversionContext& context, std::vector<s
   const int32_t count =
       SourceFor(run, context.addressBookSource).convert(context, recordset, out.file);
   return {count, out.Flushed()};
-}
-
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ConversionError& e) {
-    return e.number();
-  }
-  return 0;
 }
 
 const std::vector<std::string> kPostOffice = {"poName", "poAddress", "pObaud", "poCommSettings",

@@ -135,59 +135,52 @@ void FillMdbResults(FakeDataSource& source) {
       {{Value::Text("G"), Value::Text("Ann")}, {Value::Text("G"), Value::Text("Bob")}}};
 }
 
-TEST(ConversionRun, MissingTableLeavesTheFolderUntouched) {
+// The classic number of the error that converting /db.mdb from source into
+// folder ends with, or 0 when the conversion gets through.
+int MdbConversionFailure(FakeDataSource& source, const std::string& folder) {
+  NameTables names;
+  ConversionContext context(names);
+  return test::ErrorNumberOf([&] { ConvertDatabase(context, source, "/db.mdb", folder); });
+}
+
+// An output folder and a source serving the three runs of an MDB source.
+// A test puts older files in the folder, then notes in before what it holds.
+class MdbConversionRun : public testing::Test {
+ protected:
+  MdbConversionRun() { FillMdbResults(source); }
+
+  void WriteOld(const std::string& name, const std::string& contents) {
+    std::ofstream(dir.path() / name) << contents;
+  }
+  void NoteTheFolder() { before = test::FolderSnapshot(dir.path()); }
+
   test::TempFolder dir;
-  std::ofstream(dir.path() / "TERMTAB.KVT") << "old services";
-  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
-  const auto before = test::FolderSnapshot(dir.path());
   FakeDataSource source;
-  FillMdbResults(source);
+  std::vector<std::pair<std::string, std::string>> before;
+};
+
+TEST_F(MdbConversionRun, MissingTableLeavesTheFolderUntouched) {
+  WriteOld("TERMTAB.KVT", "old services");
+  WriteOld("USERTAB.KVT", "old receivers");
+  NoteTheFolder();
   source.results.erase(kGroupRun.mdb.source.text);  // the last run fails
-  NameTables names;
-  ConversionContext context(names);
-  try {
-    ConvertDatabase(context, source, "/db.mdb", dir.str());
-    FAIL() << "no error";
-  } catch (const ConversionError& e) {
-    EXPECT_EQ(e.code(), ErrorNumber::kTableNotFound);
-  }
+  EXPECT_EQ(MdbConversionFailure(source, dir.str()), NumberOf(ErrorNumber::kTableNotFound));
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
 }
 
-TEST(ConversionRun, TableFileNameThatIsAFolderChangesNothing) {
-  test::TempFolder dir;
-  std::ofstream(dir.path() / "TERMTAB.KVT") << "old services";
+TEST_F(MdbConversionRun, TableFileNameThatIsAFolderChangesNothing) {
+  WriteOld("TERMTAB.KVT", "old services");
   fs::create_directory(dir.path() / "GROUPTAB.KVT");
-  const auto before = test::FolderSnapshot(dir.path());
-  FakeDataSource source;
-  FillMdbResults(source);
-  NameTables names;
-  ConversionContext context(names);
-  try {
-    ConvertDatabase(context, source, "/db.mdb", dir.str());
-    FAIL() << "no error";
-  } catch (const ConversionError& e) {
-    EXPECT_EQ(e.code(), ErrorNumber::kPathFileAccess);
-  }
+  NoteTheFolder();
+  EXPECT_EQ(MdbConversionFailure(source, dir.str()), NumberOf(ErrorNumber::kPathFileAccess));
   EXPECT_EQ(test::FolderSnapshot(dir.path()), before);
 }
 
-TEST(ConversionRun, OutputFolderThatIsAFileOrMissing) {
-  test::TempFolder dir;
-  std::ofstream(dir.path() / "plain") << "x";
-  FakeDataSource source;
-  FillMdbResults(source);
-  NameTables names;
-  ConversionContext context(names);
-  for (const auto& [folder, number] :
-       {std::pair{(dir.path() / "plain").string(), ErrorNumber::kPathNotFound},
-        std::pair{(dir.path() / "missing").string(), ErrorNumber::kPathNotFound}}) {
-    try {
-      ConvertDatabase(context, source, "/db.mdb", folder);
-      FAIL() << folder;
-    } catch (const ConversionError& e) {
-      EXPECT_EQ(e.code(), number) << folder;
-    }
+TEST_F(MdbConversionRun, OutputFolderThatIsAFileOrMissing) {
+  WriteOld("plain", "x");
+  for (const std::string& folder :
+       {(dir.path() / "plain").string(), (dir.path() / "missing").string()}) {
+    EXPECT_EQ(MdbConversionFailure(source, folder), NumberOf(ErrorNumber::kPathNotFound)) << folder;
   }
   EXPECT_EQ(test::ReadFile(dir.path() / "plain"), "x");
 }
@@ -218,12 +211,9 @@ class FailingStream final : public OutputStream {
   int* callsLeft_;
 };
 
-TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
-  test::TempFolder dir;
-  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
-  const auto before = test::FolderSnapshot(dir.path());
-  FakeDataSource source;
-  FillMdbResults(source);
+TEST_F(MdbConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
+  WriteOld("USERTAB.KVT", "old receivers");
+  NoteTheFolder();
   int failures = 0;
   for (int failAt = 0;; ++failAt) {
     int callsLeft = failAt;
@@ -253,14 +243,11 @@ TEST(ConversionRun, EveryWriteFailureLeavesTheFolderAsItWas) {
 // A move that fails half-way through the commit (here the receiver table's
 // backup name is taken by a folder just before the old file moves there):
 // the files already moved go back, the report too, and nothing is left over.
-TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
-  test::TempFolder dir;
+TEST_F(MdbConversionRun, MoveFailingDuringTheCommitIsUndone) {
   for (const char* name : {"TERMTAB.KVT", "USERTAB.KVT", "GROUPTAB.KVT", "report.json"}) {
-    std::ofstream(dir.path() / name) << "old " << name;
+    WriteOld(name, std::string("old ") + name);
   }
-  const auto before = test::FolderSnapshot(dir.path());
-  FakeDataSource source;
-  FillMdbResults(source);
+  NoteTheFolder();
   NameTables names;
   ConversionContext context(names);
   ConversionOptions options;
@@ -289,12 +276,9 @@ TEST(ConversionRun, MoveFailingDuringTheCommitIsUndone) {
 // A stop requested at any point up to the commit ends the conversion with
 // 18 and the folder as it was; one requested once the commit has begun lets
 // it finish.
-TEST(ConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
-  test::TempFolder dir;
-  std::ofstream(dir.path() / "USERTAB.KVT") << "old receivers";
-  const auto before = test::FolderSnapshot(dir.path());
-  FakeDataSource source;
-  FillMdbResults(source);
+TEST_F(MdbConversionRun, StopAtEachPointBeforeTheCommitChangesNothing) {
+  WriteOld("USERTAB.KVT", "old receivers");
+  NoteTheFolder();
   std::vector<std::string> points;
   {
     StopRequest stop;

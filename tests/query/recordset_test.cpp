@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "TestSupport.h"
 #include "common/Error.h"
 #include "common/StopRequest.h"
 #include "query/SqliteDatabase.h"
@@ -16,6 +17,8 @@
 
 namespace mdbtokvt {
 namespace {
+
+using test::ErrorNumberOf;
 
 // The numbers 1 to last as column x, each given by the expression select.
 std::string Counting(int64_t last, std::string_view select = "x") {
@@ -29,15 +32,6 @@ std::unique_ptr<SqliteRecordset> Open(const std::string& sql, const StopRequest*
   SqliteStatement statement = PrepareSql(db.get(), sql);
   return std::make_unique<SqliteRecordset>(std::move(db), std::move(statement), -1,
                                            SortOrder::kGeneralLegacy, stop);
-}
-
-int ErrorNumberOf(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const ConversionError& e) {
-    return e.number();
-  }
-  return 0;
 }
 
 TEST(SqliteRecordset, WalksEveryRowAndStartsAgain) {

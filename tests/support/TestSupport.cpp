@@ -1,11 +1,15 @@
 #include "TestSupport.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "common/Error.h"
 
 namespace mdbtokvt::test {
 
@@ -46,6 +50,25 @@ std::string ShellQuote(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
+}
+
+ShellOutcome RunShell(const std::string& command, const std::filesystem::path& scratch) {
+  std::mt19937_64 random{std::random_device{}()};
+  const std::string stem = (scratch / ("shell-" + std::to_string(random()))).string();
+  const std::string outFile = stem + ".out", errFile = stem + ".err";
+  const int raw =
+      std::system((command + " >" + ShellQuote(outFile) + " 2>" + ShellQuote(errFile)).c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), ReadFile(outFile),
+          ReadFile(errFile)};
+}
+
+int ErrorNumberOf(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const ConversionError& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 }  // namespace mdbtokvt::test

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,5 +62,21 @@ std::string TestData(const std::string& relative);
 
 // The text quoted for a POSIX shell command line.
 std::string ShellQuote(const std::string& s);
+
+// How a shell command line ended: its exit status (128 + the signal number
+// when a signal ended it, as a shell reports it) and what it wrote.
+struct ShellOutcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs command through the shell with its standard output and error captured
+// in files of their own under scratch, so that runs at the same time do not
+// share them.
+ShellOutcome RunShell(const std::string& command, const std::filesystem::path& scratch);
+
+// The classic number of the ConversionError that step throws, or 0 when it
+// throws none.
+int ErrorNumberOf(const std::function<void()>& step);
 
 }  // namespace mdbtokvt::test
