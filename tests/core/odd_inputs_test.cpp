@@ -21,17 +21,8 @@ namespace fs = std::filesystem;
 
 using test::ShellQuote;
 
-struct Outcome {
-  int status;
-  std::string err;
-};
-
-// Runs a shell command line with the CLI's stderr captured.
-Outcome Shell(const std::string& command, const fs::path& scratch) {
-  const fs::path errFile = scratch / ("err" + std::to_string(std::rand()) + ".txt");
-  const int raw = std::system((command + " >/dev/null 2>" + ShellQuote(errFile.string())).c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), test::ReadFile(errFile)};
-}
+using Outcome = test::ShellOutcome;
+using test::RunShell;
 
 std::string Convert(const std::string& source, const std::string& out) {
   return std::string(MDBTOKVT_CLI) + " convert " + ShellQuote(source) + " " + ShellQuote(out);
@@ -46,7 +37,7 @@ class OddInputs : public testing::Test {
     before = test::FolderSnapshot(out.path());
   }
   void ExpectFailure(const std::string& source, const std::string& errorStart) {
-    const Outcome r = Shell(Convert(source, out.str()), scratch.path());
+    const Outcome r = RunShell(Convert(source, out.str()), scratch.path());
     EXPECT_EQ(r.status, 1) << source << ": " << r.err;
     EXPECT_EQ(r.err.rfind(errorStart, 0), 0u) << source << ": " << r.err;
     EXPECT_EQ(test::FolderSnapshot(out.path()), before) << source;
@@ -87,13 +78,13 @@ TEST_F(OddInputs, NamesWithBlanksQuotesAndNonAscii) {
   fs::copy_file(test::TestData("fixtures/sample.abk"), odd);
   const fs::path target = inputs.path() / "Ausgabe mit Leerzeichen ü";
   fs::create_directory(target);
-  const Outcome r = Shell(Convert(odd.string(), target.string()), scratch.path());
+  const Outcome r = RunShell(Convert(odd.string(), target.string()), scratch.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(fs::file_size(target / "USERTAB.KVT"), 15u + 45u * 352u);
   // Trailing blanks still make an address book, and reach the file system as typed.
   const fs::path blanks = inputs.path() / "copy.ABK  ";
   fs::copy_file(test::TestData("fixtures/sample.abk"), blanks);
-  EXPECT_EQ(Shell(Convert(blanks.string(), target.string()), scratch.path()).status, 0);
+  EXPECT_EQ(RunShell(Convert(blanks.string(), target.string()), scratch.path()).status, 0);
 }
 
 // A database another program is still writing: page-sized blocks of junk are
@@ -115,7 +106,7 @@ TEST_F(OddInputs, FileAppendedToWhileRead) {
     }
   });
   for (int i = 0; i < 5; ++i) {
-    const Outcome r = Shell(Convert(growing.string(), out.str()), scratch.path());
+    const Outcome r = RunShell(Convert(growing.string(), out.str()), scratch.path());
     if (r.status == 0) {
       EXPECT_EQ(test::ReadFile(out.path() / "TERMTAB.KVT"), expected);
       before = test::FolderSnapshot(out.path());
@@ -134,7 +125,7 @@ TEST_F(OddInputs, FullDiskLeavesTheFolderAsItWas) {
   const std::string command =
       "bash -c " +
       ShellQuote("ulimit -f 8; exec " + Convert(test::TestData("fixtures/sample.abk"), out.str()));
-  const Outcome r = Shell(command, scratch.path());
+  const Outcome r = RunShell(command, scratch.path());
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(r.err.rfind("Error 61: Disk full", 0), 0u) << r.err;
   EXPECT_EQ(test::FolderSnapshot(out.path()), before);
@@ -151,8 +142,8 @@ TEST_F(OddInputs, TwoConversionsIntoOneFolderLeaveOneCompleteSet) {
   const std::string abk = test::TestData("fixtures/sample.abk");
   const std::string mdb = test::TestData("fixtures/sample.mdb");
   for (int round = 0; round < 3; ++round) {
-    std::thread a([&] { Shell(Convert(abk, out.str()), scratch.path()); });
-    std::thread b([&] { Shell(Convert(mdb, out.str()), scratch.path()); });
+    std::thread a([&] { RunShell(Convert(abk, out.str()), scratch.path()); });
+    std::thread b([&] { RunShell(Convert(mdb, out.str()), scratch.path()); });
     a.join();
     b.join();
     const auto files = test::FolderSnapshot(out.path());

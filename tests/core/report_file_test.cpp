@@ -20,10 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ShellQuote;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = test::ShellOutcome;
 
 class ReportFile : public testing::Test {
  protected:
@@ -40,14 +37,10 @@ class ReportFile : public testing::Test {
 
   // Runs convert book.abk OUT --report REPORT in folder cwd.
   Outcome Convert(const std::string& report, const fs::path& cwd, const std::string& outDir) {
-    const fs::path outFile = scratch.path() / "out.txt", errFile = scratch.path() / "err.txt";
-    const std::string command = "cd " + ShellQuote(cwd.string()) + " && " + MDBTOKVT_CLI +
-                                " convert " + ShellQuote(source.string()) + " " +
-                                ShellQuote(outDir) + " --report " + ShellQuote(report) + " >" +
-                                ShellQuote(outFile.string()) + " 2>" + ShellQuote(errFile.string());
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(outFile),
-            test::ReadFile(errFile)};
+    return test::RunShell("cd " + ShellQuote(cwd.string()) + " && " + MDBTOKVT_CLI + " convert " +
+                              ShellQuote(source.string()) + " " + ShellQuote(outDir) +
+                              " --report " + ShellQuote(report),
+                          scratch.path());
   }
 
   void ExpectNothingChanged(const std::string& report, const fs::path& cwd, int number) {
