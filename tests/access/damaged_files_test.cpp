@@ -84,6 +84,13 @@ struct Reading {
   bool operator==(const Reading& o) const { return error == o.error && rows == o.rows; }
 };
 
+// Checks that a reading failed as a damaged file, with a description that
+// names the damage.
+void ExpectDamaged(const Reading& r, const std::string& damage) {
+  EXPECT_EQ(r.error, 3343) << r.description;
+  EXPECT_NE(r.description.find(damage), std::string::npos) << r.description;
+}
+
 class DamagedFiles : public testing::Test {
  protected:
   Reading Read(const std::string& bytes, const std::string& source,
@@ -201,11 +208,8 @@ TEST_F(DamagedFiles, PageMapNamingAnotherTablesPage) {
                    swapped.begin() + static_cast<std::ptrdiff_t>(groups * kPage));
   for (const char* table : {"USERS", "GROUPS"}) {
     const Reading r = Read(swapped, table);
-    EXPECT_EQ(r.error, 3343);
-    EXPECT_NE(r.description.find("table '" + std::string(table) +
-                                 "': its page map names a page that is not one of its data pages"),
-              std::string::npos)
-        << r.description;
+    ExpectDamaged(r, "table '" + std::string(table) +
+                         "': its page map names a page that is not one of its data pages");
   }
   EXPECT_EQ(Read(swapped, "PagerCompany"), Read(sample_, "PagerCompany"));
 }
@@ -216,10 +220,7 @@ TEST_F(DamagedFiles, RowCountDisagreesWithTheDefinition) {
   PutU32(damaged, definition + kTableRowCountOffset,
          U32(sample_, definition + kTableRowCountOffset) + 1);
   const Reading r = Read(damaged, "GROUPS");
-  EXPECT_EQ(r.error, 3343);
-  EXPECT_NE(r.description.find("table 'GROUPS': it holds 5 rows where its definition counts 6"),
-            std::string::npos)
-      << r.description;
+  ExpectDamaged(r, "table 'GROUPS': it holds 5 rows where its definition counts 6");
 }
 
 TEST_F(DamagedFiles, CatalogWithAnEmptyPageMap) {
@@ -235,11 +236,9 @@ TEST_F(DamagedFiles, CatalogWithAnEmptyPageMap) {
   const uint16_t emptyRow = SlotWord(sample_, page, 0) & 0x1FFF;
   std::memcpy(damaged.data() + page * kPage + kRowCountOffset + 2 + 2, &emptyRow, 2);
   for (const std::string& source : kMdbSources) {
-    const Reading r = Read(damaged, source);
-    EXPECT_EQ(r.error, 3343) << source;
-    EXPECT_NE(r.description.find("its list of tables cannot be read: its page map is empty"),
-              std::string::npos)
-        << r.description;
+    SCOPED_TRACE(source);
+    ExpectDamaged(Read(damaged, source),
+                  "its list of tables cannot be read: its page map is empty");
   }
 }
 
@@ -265,10 +264,7 @@ TEST_F(DamagedFiles, MemoPiecesFormingALoop) {
   }
   ASSERT_TRUE(looped);
   const Reading r = Read(damaged, "USERS");
-  EXPECT_EQ(r.error, 3343);
-  EXPECT_NE(r.description.find("table 'USERS': the pieces of a memo value form a loop"),
-            std::string::npos)
-      << r.description;
+  ExpectDamaged(r, "table 'USERS': the pieces of a memo value form a loop");
 }
 
 TEST_F(DamagedFiles, TwoRowsPointingAtOneMovedRow) {
@@ -333,11 +329,9 @@ TEST_F(DamagedFiles, EndlessWarningsEndTheReadEarly) {
   patient.timeout = 60s;
   const auto start = std::chrono::steady_clock::now();
   const Reading r = Read(cut, "Table1", patient);
-  EXPECT_EQ(r.error, 3343);
-  EXPECT_NE(r.description.find("(libmdb printed more than 4 MB of messages, starting with: "
-                               "Warning: mdb_col_to_string called on unsupported data type 0)"),
-            std::string::npos)
-      << r.description;
+  ExpectDamaged(r,
+                "(libmdb printed more than 4 MB of messages, starting with: "
+                "Warning: mdb_col_to_string called on unsupported data type 0)");
   // Far below the time limit, with room for a busy machine.
   EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
 }

@@ -206,6 +206,20 @@ class StopSignals : public testing::Test {
     return false;
   }
 
+  // For each stop signal, from a fresh start: runs the conversion up to the
+  // pause point, lets whilePaused look at it there, then sends the signal.
+  void StopAtWithEachSignal(
+      const std::string& point, StopMoment moment,
+      const std::function<void()>& whilePaused = [] {}) {
+    for (const int signalNumber : kStopSignals) {
+      StartOver();
+      auto program = StartPausedAt(point);
+      whilePaused();
+      ::kill(program->pid(), signalNumber);
+      ExpectStoppedCleanly(*program, signalNumber, moment);
+    }
+  }
+
   void ExpectStoppedCleanly(Program& program, int signalNumber, StopMoment moment) {
     const int status = program.Wait();
     const std::string what = SignalName(signalNumber);
@@ -232,12 +246,7 @@ class StopSignals : public testing::Test {
 };
 
 TEST_F(StopSignals, BeforeTheReaderStarts) {
-  for (const int signalNumber : kStopSignals) {
-    StartOver();
-    auto program = StartPausedAt("reader");
-    ::kill(program->pid(), signalNumber);
-    ExpectStoppedCleanly(*program, signalNumber, StopMoment::kBeforeCommit);
-  }
+  StopAtWithEachSignal("reader", StopMoment::kBeforeCommit);
 }
 
 TEST_F(StopSignals, WhileTheReaderReadsItsTablesFileHasNoName) {
@@ -258,27 +267,18 @@ TEST_F(StopSignals, WhileTheReaderReadsItsTablesFileHasNoName) {
 }
 
 TEST_F(StopSignals, WhileTheGroupTableIsWritten) {
-  for (const int signalNumber : kStopSignals) {
-    StartOver();
-    auto program = StartPausedAt("GROUPTAB.KVT rows");
+  StopAtWithEachSignal("GROUPTAB.KVT rows", StopMoment::kBeforeCommit, [&] {
     // The group table is staged beside the others.
     size_t staged = 0;
     for (const auto& entry : fs::directory_iterator(output_)) {
       staged += entry.path().filename().string().starts_with(".") ? 1 : 0;
     }
     EXPECT_EQ(staged, 3u);
-    ::kill(program->pid(), signalNumber);
-    ExpectStoppedCleanly(*program, signalNumber, StopMoment::kBeforeCommit);
-  }
+  });
 }
 
 TEST_F(StopSignals, OnceTheCommitHasBegunItFinishes) {
-  for (const int signalNumber : kStopSignals) {
-    StartOver();
-    auto program = StartPausedAt("commit");
-    ::kill(program->pid(), signalNumber);
-    ExpectStoppedCleanly(*program, signalNumber, StopMoment::kAfterCommit);
-  }
+  StopAtWithEachSignal("commit", StopMoment::kAfterCommit);
 }
 
 TEST_F(StopSignals, KilledConverterTakesItsReaderAlong) {
