@@ -23,13 +23,7 @@ constexpr TwipsRect kDirListRect{120, 600, 4455, 2340};
 constexpr TwipsRect kOkRect{2280, 3120, 1095, 375};
 constexpr TwipsRect kCancelRect{3480, 3120, 1095, 375};
 
-QSize DesignSize(const TwipsRect& r) { return {r.width, r.height}; }
-
-QSize ButtonNeed(const QPushButton& button) {
-  const QFontMetrics metrics = button.fontMetrics();
-  return {metrics.horizontalAdvance(button.text()) + 2 * metrics.averageCharWidth(),
-          button.minimumSizeHint().height()};
-}
+QSize ButtonNeed(const QPushButton& button) { return CaptionNeed(button, button.text()); }
 }  // namespace
 
 DirBrowser::DirBrowser(MessageSink& messages, QWidget* parent, DriveLister listDrives)

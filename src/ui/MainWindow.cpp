@@ -53,16 +53,6 @@ const QString kLastKvtPathKey = QStringLiteral("LastKVTPath");
 const QString kAccessFileFilter =
     QStringLiteral("MS Access Files (*.mdb,*.abk) (*.[mM][dD][bB] *.[aA][bB][kK])");
 
-QSize DesignSize(const TwipsRect& r) { return {r.width, r.height}; }
-
-// Room for a caption on a button or label: its text plus a character's width
-// either side.
-QSize CaptionNeed(const QWidget& widget, const QString& text) {
-  const QFontMetrics metrics = widget.fontMetrics();
-  return {metrics.horizontalAdvance(text) + 2 * metrics.averageCharWidth(),
-          widget.minimumSizeHint().height()};
-}
-
 // Room for a group box title: the text plus the style's margins around it.
 QSize GroupTitleNeed(const QGroupBox& box) {
   QStyleOptionGroupBox option;

@@ -10,6 +10,12 @@ namespace {
 constexpr double kTwipsPerInch = 1440.0;
 }
 
+QSize CaptionNeed(const QWidget& widget, const QString& text) {
+  const QFontMetrics metrics = widget.fontMetrics();
+  return {metrics.horizontalAdvance(text) + 2 * metrics.averageCharWidth(),
+          widget.minimumSizeHint().height()};
+}
+
 double FitPixelsPerTwip(double logicalDpi, const std::vector<SpaceNeed>& needs) {
   const double dpiScale = logicalDpi / kTwipsPerInch;
   double growth = 1.0;

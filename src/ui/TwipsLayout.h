@@ -5,6 +5,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <vector>
 
 class QWidget;
@@ -19,6 +20,9 @@ struct TwipsRect {
   int height = 0;
 };
 
+// The size a design rectangle gives its control, in twips.
+inline QSize DesignSize(const TwipsRect& r) { return {r.width, r.height}; }
+
 // What a control needs in pixels, against the size the design gave it.
 struct SpaceNeed {
   QSize pixels;       // smallest size that shows the control uncut
@@ -28,6 +32,10 @@ struct SpaceNeed {
 // The dpi scale (logicalDpi / 1440), enlarged just enough that every need fits;
 // never below the dpi scale.
 double FitPixelsPerTwip(double logicalDpi, const std::vector<SpaceNeed>& needs);
+
+// Room for a caption on a button or label, in pixels: its text plus a
+// character's width either side.
+QSize CaptionNeed(const QWidget& widget, const QString& text);
 
 class TwipsLayout {
  public:
