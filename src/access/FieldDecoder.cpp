@@ -20,6 +20,23 @@ T ReadRaw(const uint8_t* data) {
   return value;
 }
 
+// A fixed-width value read from the first bytes of a field of size bytes.
+template <typename T>
+T ReadFixed(const uint8_t* data, size_t size) {
+  if (size < sizeof(T)) throw DamagedFileError("field too short for its type");
+  return ReadRaw<T>(data);
+}
+
+void SetInteger(Cell& cell, int64_t value) {
+  cell.kind = ValueKind::kInteger;
+  cell.integer = value;
+}
+
+void SetNumber(Cell& cell, double value) {
+  cell.kind = ValueKind::kDouble;
+  cell.number = value;
+}
+
 // A Replication ID as Access shows it: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX},
 // the first three groups stored little-endian.
 std::string FormatGuid(const uint8_t* d) {
@@ -83,41 +100,28 @@ void FieldDecoder::Decode(const MdbColumn& column, const MdbField& field, SortOr
 
   switch (column.col_type) {
     case MDB_BYTE:
-      needs(1);
-      cell.kind = ValueKind::kInteger;
-      cell.integer = data[0];
+      SetInteger(cell, ReadFixed<uint8_t>(data, size));
       return;
     case MDB_INT:
-      needs(2);
-      cell.kind = ValueKind::kInteger;
-      cell.integer = ReadRaw<int16_t>(data);
+      SetInteger(cell, ReadFixed<int16_t>(data, size));
       return;
     case MDB_LONGINT:
     case MDB_COMPLEX:
-      needs(4);
-      cell.kind = ValueKind::kInteger;
-      cell.integer = ReadRaw<int32_t>(data);
+      SetInteger(cell, ReadFixed<int32_t>(data, size));
       return;
     case MDB_MONEY:
-      needs(8);
-      cell.kind = ValueKind::kDouble;
-      cell.number = static_cast<double>(ReadRaw<int64_t>(data)) / 10000.0;
+      SetNumber(cell, static_cast<double>(ReadFixed<int64_t>(data, size)) / 10000.0);
       return;
     case MDB_FLOAT:
-      needs(4);
-      cell.kind = ValueKind::kDouble;
-      cell.number = WidenSingle(ReadRaw<float>(data));
+      SetNumber(cell, WidenSingle(ReadFixed<float>(data, size)));
       return;
     case MDB_DOUBLE:
     case MDB_DATETIME:
-      needs(8);
-      cell.kind = ValueKind::kDouble;
-      cell.number = ReadRaw<double>(data);
+      SetNumber(cell, ReadFixed<double>(data, size));
       return;
     case MDB_NUMERIC:
       needs(kNumericSize);
-      cell.kind = ValueKind::kDouble;
-      cell.number = DecodeNumeric(data, column.col_prec);  // libmdb keeps the scale here
+      SetNumber(cell, DecodeNumeric(data, column.col_prec));  // libmdb keeps the scale here
       return;
     case MDB_TEXT:
       DecodeText(data, size, textOrder, cell);
