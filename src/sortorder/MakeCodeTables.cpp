@@ -96,27 +96,24 @@ CharacterCode ParseLine(const std::string& line) {
       inlineBytes(code, fields[0]);
       break;
     case 'I':
-      expect(2);
-      code.kind = CharacterKind::kAccented;
+    case 'Z': {
+      // Both carry accent bytes; a flagged character adds its flag.
+      const bool flagged = line[0] == 'Z';
+      expect(flagged ? 3 : 2);
+      code.kind = flagged ? CharacterKind::kFlagged : CharacterKind::kAccented;
       inlineBytes(code, fields[0]);
       accentBytes(code, fields[1]);
-      if (code.accentLength == 0) throw std::invalid_argument("accent bytes missing");
+      if (flagged) {
+        code.code = fields[2] == "1" ? 2 : 3;
+      } else if (code.accentLength == 0) {
+        throw std::invalid_argument("accent bytes missing");
+      }
       break;
-    case 'Z':
-      expect(3);
-      code.kind = CharacterKind::kFlagged;
-      inlineBytes(code, fields[0]);
-      accentBytes(code, fields[1]);
-      code.code = fields[2] == "1" ? 2 : 3;
-      break;
+    }
     case 'U':
-      expect(1);
-      code.kind = CharacterKind::kUnprintable;
-      code.code = singleByte(fields[0]);
-      break;
     case 'P':
       expect(1);
-      code.kind = CharacterKind::kModifier;
+      code.kind = line[0] == 'U' ? CharacterKind::kUnprintable : CharacterKind::kModifier;
       code.code = singleByte(fields[0]);
       break;
     default:
