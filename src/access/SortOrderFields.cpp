@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "access/PageLayout.h"
+
 namespace mdbtokvt {
 
 namespace {
@@ -56,9 +58,8 @@ std::optional<NamedSortOrder> HeaderSortOrder(std::string_view header) {
 std::optional<NamedSortOrder> ColumnSortOrder(std::string_view columnBlock) {
   const size_t last = kColumnSortOrder + kVersionAfterLanguage;
   if (columnBlock.size() <= last) return std::nullopt;
-  return NamedSortOrder{static_cast<unsigned>(Byte(columnBlock, kColumnSortOrder) |
-                                              (Byte(columnBlock, kColumnSortOrder + 1) << 8)),
-                        Byte(columnBlock, last)};
+  const auto* block = reinterpret_cast<const uint8_t*>(columnBlock.data());
+  return NamedSortOrder{ReadU16(block + kColumnSortOrder), block[last]};
 }
 
 SortOrder GeneralOrderOf(NamedSortOrder named, SortOrder fallback) {

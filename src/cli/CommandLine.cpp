@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/UsageText.h"
 #include "common/Error.h"
+#include "common/NamesEqual.h"
 
 #ifndef MDBTOKVT_VERSION
 #define MDBTOKVT_VERSION "1.0.0"
@@ -18,8 +19,6 @@ namespace {
 constexpr std::string_view kProgram = "mdbtokvt-cli";
 
 bool IsHelp(std::string_view a) { return a == "--help" || a == "-h"; }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // "SOURCE", "SOURCE and OUTDIR", "A, B and C".
 std::string Listed(const std::vector<std::string>& names) {
@@ -59,9 +58,7 @@ std::optional<size_t> MatchKeyword(std::string_view text,
                                    std::initializer_list<std::string_view> keywords) {
   size_t index = 0;
   for (const std::string_view keyword : keywords) {
-    bool same = keyword.size() == text.size();
-    for (size_t i = 0; same && i < text.size(); ++i) same = Lower(text[i]) == keyword[i];
-    if (same) return index;
+    if (NamesEqual(text, keyword)) return index;
     ++index;
   }
   return std::nullopt;

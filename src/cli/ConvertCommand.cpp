@@ -1,5 +1,4 @@
 // mdbtokvt-cli convert: what the window's Convert does, without a window.
-#include <cctype>
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "cli/TextOutput.h"
 #include "cli/UsageText.h"
 #include "common/Error.h"
+#include "common/NamesEqual.h"
 #include "common/StopOnSignals.h"
 #include "common/StopRequest.h"
 #include "converters/ConversionContext.h"
@@ -33,13 +33,9 @@ const CommandSyntax kConvertSyntax{
 // An edition by its name (letter case aside) or its row number.
 std::optional<Edition> ParseEdition(const std::string& text) {
   for (size_t row = 0; row < kEditionNames.size(); ++row) {
-    const std::string_view name = kEditionNames[row];
-    bool same = name.size() == text.size();
-    for (size_t i = 0; same && i < text.size(); ++i) {
-      same = std::tolower(static_cast<unsigned char>(text[i])) ==
-             std::tolower(static_cast<unsigned char>(name[i]));
+    if (NamesEqual(text, kEditionNames[row]) || text == std::to_string(row)) {
+      return EditionOfRow(static_cast<int>(row));
     }
-    if (same || text == std::to_string(row)) return EditionOfRow(static_cast<int>(row));
   }
   return std::nullopt;
 }
