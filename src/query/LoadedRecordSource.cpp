@@ -9,6 +9,8 @@
 #include "common/StopRequest.h"
 #include "query/LoadedTableModule.h"
 #include "query/LoadedTables.h"
+#include "query/MembershipJoin.h"
+#include "query/MembershipPlan.h"
 #include "query/MergedRecordset.h"
 #include "query/OrderedTable.h"
 #include "query/PreparedQuery.h"
@@ -108,6 +110,31 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
   return std::make_unique<MergedRecordset>(std::move(parts));
 }
 
+// Joins a statement the plan declares a membership join without SQLite,
+// when the loaded tables are what that takes; nothing otherwise.
+std::unique_ptr<Recordset> OpenJoined(const SharedLoadedTables& tables, std::string_view sql,
+                                      const RecordPlan& plan, const StopRequest* stop) {
+  SqliteDb db = OpenSqlite(":memory:");
+  RegisterTextCollations(db.get());
+  AttachLoadedTables(db.get(), tables);
+  const PreparedQuery prepared = PrepareQuery(db.get(), sql);
+  const std::optional<MembershipPlacement> placed = PlaceMembershipJoin(plan, *tables, prepared);
+  if (!placed) return nullptr;
+  const LoadedTable& links = (*tables)[placed->links];
+  MembershipTables joined{.groups = &(*tables)[placed->groups],
+                          .groupKey = placed->groupKey,
+                          .groupName = placed->groupName,
+                          .members = &(*tables)[placed->members],
+                          .memberKey = placed->memberKey,
+                          .memberName = placed->memberName,
+                          .links = [&links](const auto& visit) { visit(links); },
+                          .linkGroup = placed->linkGroup,
+                          .linkMember = placed->linkMember,
+                          .owner = tables};
+  return OpenMembershipJoin(std::move(joined), sqlite3_column_name(prepared.statement.get(), 0),
+                            sqlite3_column_name(prepared.statement.get(), 1), stop);
+}
+
 }  // namespace
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::string_view sql,
@@ -115,6 +142,9 @@ std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::stri
   try {
     const std::optional<OrderedColumn> ordered = FindOrderColumn(plan, loaded);
     const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
+    if (plan.membership) {
+      if (auto joined = OpenJoined(tables, sql, plan, stop)) return joined;
+    }
     if (ordered && plan.mayRunInParts) {
       if (auto inParts = OpenInParts(tables, *ordered, sql, stop)) return inParts;
     }

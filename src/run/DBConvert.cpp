@@ -81,12 +81,20 @@ constexpr const char* kUserGroups =
     " ORDER BY GROUPNAME, USERNAME";
 constexpr GroupColumns kUserGroupColumns{"GroupName", "UserName"};
 
-const TableRun kGroupRun{
-    kGroupTableFile,
-    {{kContactGroups, {"GROUPS", "GRNAME", true}},
-     Reading<ConvertGroupTable, kContactGroupColumns>},
-    {{kUserGroups, {"GROUPS", "GROUPNAME", true}}, Reading<ConvertGroupTable, kUserGroupColumns>},
-    "groups"};
+// Both are membership joins, which the query layer can run without SQLite.
+const MembershipJoinPlan kContactMemberships{"GROUPS",    "GRSEQUENCE",      "GRNAME",
+                                             "GROUPUSER", "GUGROUPSEQUENCE", "GUCONTACTSEQUENCE",
+                                             "CONTACTS",  "CTSEQUENCE",      "CTNAME"};
+const MembershipJoinPlan kUserMemberships{"GROUPS",    "GRSEQUENCE",      "GROUPNAME",
+                                          "GROUPUSER", "GUGROUPSEQUENCE", "GUUSERSEQUENCE",
+                                          "USERS",     "USEQUENCE",       "USERNAME"};
+
+const TableRun kGroupRun{kGroupTableFile,
+                         {{kContactGroups, {"GROUPS", "GRNAME", true, kContactMemberships}},
+                          Reading<ConvertGroupTable, kContactGroupColumns>},
+                         {{kUserGroups, {"GROUPS", "GROUPNAME", true, kUserMemberships}},
+                          Reading<ConvertGroupTable, kUserGroupColumns>},
+                         "groups"};
 
 const SourceRun& SourceFor(const TableRun& run, bool addressBookSource) {
   return addressBookSource ? run.addressBook : run.mdb;

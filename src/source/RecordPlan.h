@@ -1,8 +1,24 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace mdbtokvt {
+
+// A statement of this form, with these names (in any letter case), the
+// tables in any order in its FROM clause:
+//   SELECT groups.groupName, members.memberName FROM groups, members, links
+//   WHERE groups.groupKey = links.linkGroup AND members.memberKey = links.linkMember
+//   ORDER BY groupName, memberName
+// The query layer may join the tables itself when they are what it takes:
+// the keys integers, the names texts.
+struct MembershipJoinPlan {
+  std::string groups, groupKey, groupName;
+  std::string links, linkGroup, linkMember;
+  std::string members, memberKey, memberName;
+
+  bool operator==(const MembershipJoinPlan&) const = default;
+};
 
 // How the query layer may run a record source: what its writer knows about
 // it, declared beside it rather than read out of its text. The query layer
@@ -23,6 +39,9 @@ struct RecordPlan {
   // WHERE and an ascending ORDER BY only, whose result holds orderColumn:
   // each of its rows comes from one row of orderTable.
   bool mayRunInParts = false;
+  // Set when the statement is a membership join (orderTable and orderColumn
+  // then name its groups and groupName).
+  std::optional<MembershipJoinPlan> membership;
 
   bool operator==(const RecordPlan&) const = default;
 };

@@ -100,7 +100,7 @@ std::vector<std::string> RowsOf(const std::string& sql, const RecordPlan& plan) 
   return RowsWithStored(sql, ordered);
 }
 
-const RecordPlan kByGroupName{"GROUPS", "GroupName", false};
+const RecordPlan kByGroupName{"GROUPS", "GroupName", false, {}};
 
 TEST(OrderedTable, OrderColumnOfThePlan) {
   const LoadedTables tables = GroupTables();
@@ -110,18 +110,18 @@ TEST(OrderedTable, OrderColumnOfThePlan) {
     return tables[column->table].name + "." + tables[column->table].columns[column->column].name();
   };
   EXPECT_EQ(found(kByGroupName), "GROUPS.GroupName");
-  EXPECT_EQ(found({"users", "USERNAME", true}), "USERS.UserName");  // any case
-  EXPECT_EQ(found({"GROUPUSER", "GUUSERSEQUENCE", false}), "GROUPUSER.GUUSERSEQUENCE");
+  EXPECT_EQ(found({"users", "USERNAME", true, {}}), "USERS.UserName");  // any case
+  EXPECT_EQ(found({"GROUPUSER", "GUUSERSEQUENCE", false, {}}), "GROUPUSER.GUUSERSEQUENCE");
   // No order column, or none loaded by that name: the plain plan.
   EXPECT_EQ(found({}), "-");
-  EXPECT_EQ(found({"USERS", "", true}), "-");
-  EXPECT_EQ(found({"", "UserName", false}), "-");
-  EXPECT_EQ(found({"USERS", "GroupName", false}), "-");
-  EXPECT_EQ(found({"MISSING", "UserName", false}), "-");
+  EXPECT_EQ(found({"USERS", "", true, {}}), "-");
+  EXPECT_EQ(found({"", "UserName", false, {}}), "-");
+  EXPECT_EQ(found({"USERS", "GroupName", false, {}}), "-");
+  EXPECT_EQ(found({"MISSING", "UserName", false, {}}), "-");
   // Two loaded tables of that name: which one the statement means is unknown.
   LoadedTables twice = GroupTables();
   twice.push_back(GroupTables()[1]);
-  EXPECT_FALSE(FindOrderColumn({"USERS", "UserName", false}, twice).has_value());
+  EXPECT_FALSE(FindOrderColumn({"USERS", "UserName", false, {}}, twice).has_value());
 }
 
 TEST(OrderedTable, LargeTablesStayVirtual) {
@@ -143,7 +143,7 @@ TEST(OrderedTable, SameRowsInTheSameOrderAsWithVirtualTablesOnly) {
        kByGroupName},
       {"SELECT USERNAME, count(*) FROM USERS, GROUPUSER WHERE "
        "USEQUENCE = GUUSERSEQUENCE GROUP BY USERNAME ORDER BY USERNAME",
-       {"USERS", "UserName", false}}};
+       {"USERS", "UserName", false, {}}}};
   for (const auto& [sql, plan] : cases) {
     const std::vector<std::string> plain = RowsOf(sql, {});
     EXPECT_EQ(RowsOf(sql, plan), plain) << sql;
@@ -293,7 +293,7 @@ TEST(OrderedTable, LargeStatementsGiveTheRowsOfOneConnection) {
   std::ofstream(path).close();
   WriteLoadedTables(path, tables);
   const bool twoCores = std::thread::hardware_concurrency() > 1;
-  const RecordPlan inParts{"GROUPS", "GroupName", true};
+  const RecordPlan inParts{"GROUPS", "GroupName", true, {}};
   const struct {
     std::string sql;
     RecordPlan plan;

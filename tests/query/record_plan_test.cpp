@@ -26,8 +26,16 @@ const Declared kDeclared[] = {
     {kServiceRun, false, {}},
     {kReceiverRun, true, {}},
     {kReceiverRun, false, {}},
-    {kGroupRun, true, {"GROUPS", "GRNAME", true}},
-    {kGroupRun, false, {"GROUPS", "GROUPNAME", true}},
+    {kGroupRun,
+     true,
+     {"GROUPS", "GRNAME", true,
+      MembershipJoinPlan{"GROUPS", "GRSEQUENCE", "GRNAME", "GROUPUSER", "GUGROUPSEQUENCE",
+                         "GUCONTACTSEQUENCE", "CONTACTS", "CTSEQUENCE", "CTNAME"}}},
+    {kGroupRun,
+     false,
+     {"GROUPS", "GROUPNAME", true,
+      MembershipJoinPlan{"GROUPS", "GRSEQUENCE", "GROUPNAME", "GROUPUSER", "GUGROUPSEQUENCE",
+                         "GUUSERSEQUENCE", "USERS", "USEQUENCE", "USERNAME"}}},
 };
 
 TEST(RecordPlan, EachRunDeclaresItsPlan) {
