@@ -117,6 +117,33 @@ std::optional<int64_t> LinkKey(const LoadedColumn& column, size_t row) {
   }
 }
 
+// Sorts items, each a rank in its high 32 bits (of rankBytes bytes) and a
+// place in its low ones: few by insertion, many by a radix sort of the rank
+// bytes, which keeps items of equal rank in their order.
+void SortRankedPlaces(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, int rankBytes) {
+  const size_t count = items.size();
+  constexpr size_t kFewItems = 48;
+  if (count <= kFewItems) {
+    for (size_t i = 1; i < count; ++i) {
+      const uint64_t item = items[i];
+      size_t j = i;
+      for (; j > 0 && items[j - 1] > item; --j) items[j] = items[j - 1];
+      items[j] = item;
+    }
+    return;
+  }
+  scratch.resize(count);
+  for (int byte = 0; byte < rankBytes; ++byte) {
+    const int shift = 32 + 8 * byte;
+    size_t starts[257] = {};
+    for (const uint64_t item : items) ++starts[((item >> shift) & 0xFF) + 1];
+    if (starts[((items.front() >> shift) & 0xFF) + 1] == count) continue;  // one value
+    for (size_t b = 1; b < 257; ++b) starts[b] += starts[b - 1];
+    for (const uint64_t item : items) scratch[starts[(item >> shift) & 0xFF]++] = item;
+    items.swap(scratch);
+  }
+}
+
 // A run of group positions whose names are equal in the collation, and the
 // place of its joined rows in its window.
 struct Run {
@@ -236,6 +263,7 @@ class MembershipRecordset final : public Recordset {
       if (i > 0 && CompareSortKeys(sortKeys[byName[i - 1]], sortKeys[byName[i]]) != 0) ++rank;
       memberRank_[byName[i]] = rank;
     }
+    while (rankBytes_ < 4 && (rank >> (8 * rankBytes_)) != 0) ++rankBytes_;
     std::vector<std::pair<int64_t, uint32_t>> pairs;
     for (uint32_t row = 0; row < rows; ++row) {
       if (keys.kind(row) == ValueKind::kInteger) pairs.emplace_back(keys.integer(row), row);
@@ -347,7 +375,7 @@ class MembershipRecordset final : public Recordset {
     for (size_t i = 0; i < count; ++i) {
       sortScratch_[i] = (uint64_t{memberRank_[rows[i]]} << 32) | i;
     }
-    std::sort(sortScratch_.begin(), sortScratch_.end());
+    SortRankedPlaces(sortScratch_, radixScratch_, rankBytes_);
     positionScratch_.clear();
     if (severalGroups) {
       for (uint32_t p = run.firstPosition; p < run.endPosition; ++p) {
@@ -395,6 +423,8 @@ class MembershipRecordset final : public Recordset {
   std::vector<uint32_t> entries_;         // member rows, in the order of the walk
   std::vector<uint32_t> mixedPositions_;  // the group position of each row of mixed runs
   std::vector<uint64_t> sortScratch_;
+  std::vector<uint64_t> radixScratch_;
+  int rankBytes_ = 1;  // bytes a member rank needs
   std::vector<uint32_t> positionScratch_;
   std::vector<uint32_t> memberScratch_;
 
