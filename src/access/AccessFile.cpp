@@ -75,6 +75,12 @@ AccessFile::AccessFile(std::string_view databasePath, const std::function<void()
   }
 }
 
+void AccessFile::NotePageRead() const {
+  if (++pagesSinceRelease_ < kPagesKeptResident) return;
+  pagesSinceRelease_ = 0;
+  contents_->ReleaseResidentPages();
+}
+
 // libmdb keeps a usage map row of no bytes as no map at all, and its scan of
 // a table reads the map's first byte without looking: a catalog whose map is
 // empty would end the reading with a fault instead of an error.

@@ -63,6 +63,11 @@ class AccessFile {
   PageGeometry geometry() const;
   // Number of whole pages in the file.
   size_t PageCount() const { return pageCount_; }
+  // Counts a page libmdb read while scanning a table. Every
+  // kPagesKeptResident pages the mapped file leaves the process's memory,
+  // so that a large table read to its end does not keep the whole file
+  // resident.
+  void NotePageRead() const;
 
   // The catalog table itself (MSysObjects), on the fixed page of its
   // definition rather than through its own row in the catalog, which damage
@@ -88,7 +93,11 @@ class AccessFile {
   // first without its 8-byte header), as far as the file holds them.
   std::string DefinitionBytes(size_t firstPage, size_t wanted) const;
 
+  // 4 MB of pages of 4 KiB (2 MB of Jet 3 pages).
+  static constexpr size_t kPagesKeptResident = 1024;
+
   std::string path_;
+  mutable size_t pagesSinceRelease_ = 0;
   std::unique_ptr<MappedFile> contents_;  // read by libmdb: outlives mdb_
   std::unique_ptr<MdbHandle, MdbHandleCloser> mdb_;
   size_t pageCount_ = 0;

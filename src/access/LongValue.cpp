@@ -27,6 +27,7 @@ SlotBounds FindLongValueRow(const AccessFile& file, uint32_t rowReference) {
   if (page == 0 || page >= file.PageCount()) {
     throw DamagedFileError("a memo value lies beyond the end of the file");
   }
+  file.NotePageRead();
   if (mdb_read_alt_pg(mdb, page) != static_cast<ssize_t>(geometry.pageSize) ||
       !IsLongValuePage(mdb->alt_pg_buf)) {
     throw DamagedFileError("a memo value points to a page that holds no memo values");

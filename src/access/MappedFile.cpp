@@ -32,6 +32,11 @@ MappedFile::MappedFile(const std::filesystem::path& path) {
   data_ = data;
 }
 
+void MappedFile::ReleaseResidentPages() const {
+  // Only advice: when it fails, the pages stay, which is merely more memory.
+  ::madvise(data_, size_, MADV_DONTNEED);
+}
+
 MappedFile::~MappedFile() {
   if (data_ != nullptr) ::munmap(data_, size_);
 }

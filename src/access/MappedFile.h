@@ -18,6 +18,11 @@ class MappedFile {
 
   void* data() const { return data_; }
   size_t size() const { return size_; }
+  // Takes the mapped pages out of the process's memory. The mapping stays
+  // and reads the same bytes: a page read again comes back from the page
+  // cache (the mapping is private and never written, so it holds no bytes
+  // of its own).
+  void ReleaseResidentPages() const;
 
  private:
   void* data_ = nullptr;

@@ -37,6 +37,7 @@ class Scanner {
  private:
   void ReadPage(uint32_t page) {
     if (page >= file_.PageCount()) throw DamagedFileError("a row lies beyond the end of the file");
+    file_.NotePageRead();
     if (mdb_read_pg(mdb_, page) != static_cast<ssize_t>(geometry_.pageSize)) {
       throw DamagedFileError("a page cannot be read");
     }

@@ -1,18 +1,21 @@
 // The tables a record source reads, as the reader process loaded them:
 // column by column, each value a kind tag and an 8-byte slot, text and blob
-// bytes in one arena per column. The reader writes them to a file in one
-// piece; the converting side reads that file back and serves the tables to
+// bytes in one arena per column. The reader writes them to a file as it reads
+// them, a part of at most kLoadedPartRows rows at a time; the converting side
+// reads that file back, whole or a part at a time, and serves the tables to
 // SQLite as virtual tables (LoadedTableModule.h), so no row is inserted into
 // or copied out of a B-tree on the way.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/UniqueFd.h"
 #include "common/ValueKind.h"
 
 namespace mdbtokvt {
@@ -46,6 +49,8 @@ class LoadedColumn {
                   std::string_view lostSource = {});
   void AppendBlob(std::string_view bytes);
   void Reserve(size_t rows);
+  // Drops every value, keeping the name, the type and the memory reserved.
+  void Clear();
 
   // A column whose values are all of one kind answers without touching
   // kinds_: look-ups in a join land on random rows, and each array read
@@ -62,10 +67,13 @@ class LoadedColumn {
 
  private:
   friend class LoadedTablesFile;
+  friend class LoadedTablesWriter;
   // A loaded value is never a Boolean: Yes/No loads as 1 or 0.
   static constexpr uint8_t kLastKind = static_cast<uint8_t>(ValueKind::kBlob);
   static constexpr uint8_t kNoRows = 0xFE;
   static constexpr uint8_t kMixedKinds = 0xFF;
+  // Each value in the arena: its length in these many bytes, then its bytes.
+  static constexpr size_t kLengthBytes = sizeof(uint32_t);
 
   // A value of bytes: its kind, slot and length placeholder, then its bytes
   // appended to the arena, then its length filled in.
@@ -91,7 +99,12 @@ struct LoadedTable {
 
 using LoadedTables = std::vector<LoadedTable>;
 
-// A file opened for WriteLoadedTables.
+// The most rows a part of a table holds in the tables file: what the reader
+// keeps in memory of a table before writing it, and what a reader of the
+// file gets at a time from LoadedTablesFile::ForEachPart.
+inline constexpr size_t kLoadedPartRows = 64 * 1024;
+
+// A file opened for LoadedTablesWriter or WriteLoadedTables.
 using LoadedTablesOutput = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // Opens path for writing, created or truncated. The reader opens its output
@@ -102,14 +115,114 @@ LoadedTablesOutput OpenLoadedTablesOutput(const std::string& path);
 // output); name names it in messages.
 LoadedTablesOutput OpenLoadedTablesOutput(int fd, const std::string& name);
 
+// Writes a tables file table by table, each as its rows come: BeginTable,
+// WriteRows as often as rows are at hand, EndTable; Finish after the last
+// table. A file that is not finished (the writer gone after an error) is
+// refused by the reading side. Every call raises the file errors of
+// ThrowFileError.
+class LoadedTablesWriter {
+ public:
+  // path names out in messages.
+  LoadedTablesWriter(LoadedTablesOutput out, std::string path);
+
+  // Starts a table of that name with the columns of columns (their names,
+  // types and whether they hold text; their values are not written).
+  void BeginTable(const std::string& name, const std::vector<LoadedColumn>& columns);
+  // Appends the first rows values of every column of columns (the columns
+  // of BeginTable, in its order), in parts of at most kLoadedPartRows rows.
+  void WriteRows(const std::vector<LoadedColumn>& columns, uint64_t rows);
+  // Ends the table begun last with its row count.
+  void EndTable();
+  // Marks the file complete and closes it.
+  void Finish();
+
+ private:
+  void WritePart(const std::vector<LoadedColumn>& columns, size_t first, size_t rows);
+  void Put(const void* data, size_t size);
+  void Put(std::string_view bytes) { Put(bytes.data(), bytes.size()); }
+
+  LoadedTablesOutput out_;
+  std::string path_;
+  uint32_t tables_ = 0;
+  size_t columns_ = 0;  // of the table begun, while one is
+  uint64_t rows_ = 0;   // written of that table
+  bool inTable_ = false;
+  std::string scratch_;  // a part's header and rewritten slots
+};
+
 // Writes tables to out (path names it in messages) and closes it. Raises the
 // file errors of ThrowFileError.
 void WriteLoadedTables(LoadedTablesOutput out, const std::string& path, const LoadedTables& tables);
 // The same into path (an existing file, truncated).
 void WriteLoadedTables(const std::string& path, const LoadedTables& tables);
 
-// Reads a file WriteLoadedTables wrote, checking every length and offset.
-// Raises 3000 for a file that is not such a file.
+// What a tables file says of a table before its rows are read.
+struct LoadedColumnShape {
+  std::string name, declaredType;
+  bool holdsText = false;
+  bool onlyIntegers = true;  // every value that is not Null is an integer
+};
+struct LoadedTableShape {
+  std::string name;
+  uint64_t rows = 0;
+  std::vector<LoadedColumnShape> columns;
+};
+
+// A tables file opened for reading: the tables' shapes read at once (one
+// pass over the part headers, skipping their bodies), rows when asked for.
+// Every length and offset is checked against the file's size before
+// anything is sized by it; whatever does not fit raises 3000. The file is
+// only read (with pread), so one LoadedTablesFile serves several threads.
+class LoadedTablesFile {
+  struct Key {};
+
+ public:
+  // Raises 3000 for a file that is not such a file. Keeps a descriptor of
+  // its own; fd stays open and its offset is left alone. name names the
+  // file in messages.
+  static std::shared_ptr<const LoadedTablesFile> Open(int fd, std::string name);
+
+  const std::vector<LoadedTableShape>& shapes() const { return shapes_; }
+  // The whole table numbered table (in the file's order).
+  LoadedTable Load(size_t table) const;
+  LoadedTables LoadAll() const;
+  // The rows of the table numbered table in row order, a part at a time:
+  // fn(part, first row of the part), the part holding the table's name and
+  // columns and at most kLoadedPartRows rows (valid during the call only).
+  // Not called for a table without rows. Memory does not grow with the
+  // table.
+  void ForEachPart(size_t table, const std::function<void(const LoadedTable&, uint64_t)>& fn) const;
+
+  // For Open only.
+  LoadedTablesFile(Key, int fd, std::string name);
+
+ private:
+  struct PartHead;
+  // Where a table's parts lie: from its first part to its end mark.
+  struct PartSpan {
+    uint64_t first = 0;
+    uint64_t end = 0;
+  };
+
+  void ReadShapes();
+  PartHead ReadPartHead(uint64_t offset, size_t columns) const;
+  // Reads the part at head into columns, after the values they hold;
+  // scratch holds a compact column's values on the way.
+  void AppendPart(const PartHead& head, std::vector<LoadedColumn>& columns,
+                  std::vector<int32_t>& scratch) const;
+  void ReadAt(uint64_t offset, void* into, uint64_t size) const;
+  LoadedTable EmptyTable(size_t table) const;
+  [[noreturn]] void Fail(std::string_view what) const;
+
+  UniqueFd fd_;
+  std::string name_;
+  uint64_t size_ = 0;
+  std::vector<LoadedTableShape> shapes_;
+  std::vector<PartSpan> spans_;
+};
+
+// Reads a whole tables file, checking every length and offset. Raises 3000
+// for a file that is not such a file.
 LoadedTables ReadLoadedTables(const std::string& path);
 // The same from a descriptor of such a file (read from its start, whatever
 // its offset; it stays open); name names it in messages.

@@ -143,7 +143,9 @@ ReaderResult LoadRecordSource(const ReaderRequest& request, const ReaderJobSteps
         catalog, [&] { return TablesToLoad(PrepareQuery(db.get(), sql).reads, catalog); });
   });
   if (steps.beforeTableReads) steps.beforeTableReads();
-  WriteLoadedTables(std::move(tablesOutput), request.tablesPath, LoadTables(file, codePage, reads));
+  LoadedTablesWriter tables(std::move(tablesOutput), request.tablesPath);
+  LoadTables(file, codePage, reads, tables);
+  tables.Finish();
   return {sql, NotesOn(file)};
 }
 

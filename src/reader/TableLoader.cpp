@@ -16,8 +16,6 @@ namespace mdbtokvt {
 
 namespace {
 
-constexpr size_t kSmallestRowBytes = 8;  // with its slot in the page's row table
-
 struct LoadColumn {
   size_t fieldIndex;  // position in the table's libmdb columns
   const MdbColumn* column;
@@ -47,26 +45,29 @@ void AppendCell(const Cell& cell, LoadedColumn& column) {
 
 class Loader {
  public:
-  Loader(const AccessFile& file, const CodePage& output)
-      : file_(file), text_(MakeTextDecoder(file, output)), decoder_(file, *text_) {}
+  Loader(const AccessFile& file, const CodePage& output, size_t partRows)
+      : file_(file),
+        text_(MakeTextDecoder(file, output)),
+        decoder_(file, *text_),
+        partRows_(std::clamp<size_t>(partRows, 1, kLoadedPartRows)) {}
 
-  LoadedTable Load(const TableLoad& request) {
+  void Load(const TableLoad& request, LoadedTablesWriter& out) {
     MdbCatalogEntry* entry = file_.FindTable(request.table);
     if (entry == nullptr) ThrowTableNotFound(request.table);
     try {
-      return LoadRows(*entry, request);
+      LoadRows(*entry, request, out);
     } catch (const DamagedFileError& e) {
       ThrowDamagedDatabase(file_.path(), "table '" + request.table + "': " + e.what());
     }
   }
 
  private:
-  LoadedTable LoadRows(MdbCatalogEntry& entry, const TableLoad& request) {
+  void LoadRows(MdbCatalogEntry& entry, const TableLoad& request, LoadedTablesWriter& out) {
     TableDef table = file_.ReadTable(&entry);
     if (!table) throw DamagedFileError("its definition cannot be read");
 
-    LoadedTable loaded;
-    loaded.name = request.table;
+    // One part's worth of rows at a time, written when full.
+    std::vector<LoadedColumn> part;
     std::vector<LoadColumn> columns;
     for (unsigned i = 0; i < table->num_cols; ++i) {
       const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
@@ -76,26 +77,30 @@ class Loader {
       }
       const SortOrder textOrder = file_.TextSortOrder(*table, *column);
       columns.push_back({i, column, textOrder});
-      loaded.columns.emplace_back(column->name,
-                                  std::string(ColumnDefinition(column->col_type, textOrder)),
-                                  IsTextColumn(column->col_type));
-      // The row count of the definition only sizes the columns up front;
-      // damage can make it anything, so it is capped by what the file's
-      // pages can hold.
-      loaded.columns.back().Reserve(std::min<size_t>(
-          table->num_rows, file_.PageCount() * file_.geometry().pageSize / kSmallestRowBytes));
+      part.emplace_back(column->name, std::string(ColumnDefinition(column->col_type, textOrder)),
+                        IsTextColumn(column->col_type));
+      // The row count of the definition (which damage can make anything)
+      // only sizes the part up front.
+      part.back().Reserve(std::min<size_t>(table->num_rows, partRows_));
     }
+    out.BeginTable(request.table, part);
 
     Cell cell;
+    size_t rows = 0;
     ScanTableRows(file_, *table, [&](const MdbField* fields) {
       for (size_t i = 0; i < columns.size(); ++i) {
         decoder_.Decode(*columns[i].column, fields[columns[i].fieldIndex], columns[i].textOrder,
                         cell);
-        AppendCell(cell, loaded.columns[i]);
+        AppendCell(cell, part[i]);
       }
-      ++loaded.rows;
+      if (++rows == partRows_) {
+        out.WriteRows(part, rows);
+        for (LoadedColumn& column : part) column.Clear();
+        rows = 0;
+      }
     });
-    return loaded;
+    out.WriteRows(part, rows);
+    out.EndTable();
   }
 
   static std::unique_ptr<TextDecoder> MakeTextDecoder(const AccessFile& file,
@@ -107,6 +112,7 @@ class Loader {
   const AccessFile& file_;
   std::unique_ptr<TextDecoder> text_;
   FieldDecoder decoder_;
+  size_t partRows_;
 };
 
 }  // namespace
@@ -135,14 +141,12 @@ std::vector<TableLoad> TablesToLoad(const std::vector<ColumnRead>& reads, const 
   return loads;
 }
 
-LoadedTables LoadTables(const AccessFile& file, const CodePage& output,
-                        const std::vector<TableLoad>& tables) {
-  Loader loader(file, output);
-  LoadedTables loaded;
+void LoadTables(const AccessFile& file, const CodePage& output,
+                const std::vector<TableLoad>& tables, LoadedTablesWriter& out, size_t partRows) {
+  Loader loader(file, output, partRows);
   // One table at a time, each to its end: tables must not interleave on one
   // libmdb handle.
-  for (const TableLoad& table : tables) loaded.push_back(loader.Load(table));
-  return loaded;
+  for (const TableLoad& table : tables) loader.Load(table, out);
 }
 
 }  // namespace mdbtokvt

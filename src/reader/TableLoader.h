@@ -1,6 +1,6 @@
 // Loading Access tables: the one step that reads rows through libmdb. It
-// runs in the reader process (see ReaderJob.h), which writes the loaded
-// tables to a file that the query side then reads.
+// runs in the reader process (see ReaderJob.h) and writes the loaded tables
+// to a file that the query side then reads.
 #pragma once
 
 #include <string>
@@ -29,10 +29,14 @@ std::vector<TableLoad> TablesToLoad(const std::vector<ColumnRead>& reads, const 
 
 // Reads each requested table of file in slot order, keeping the requested
 // columns (in the table's own order, with the types CreateTables declares;
-// text in the output code page). Raises 3078 for a table the file does not
-// have and 3343, naming the table and what gave way, for a table that cannot
-// be read completely.
-LoadedTables LoadTables(const AccessFile& file, const CodePage& output,
-                        const std::vector<TableLoad>& tables);
+// text in the output code page), and writes it to out as it is read, a part
+// of partRows rows (at most kLoadedPartRows) at a time; out is not
+// finished. Raises
+// 3078 for a table the file does not have and 3343, naming the table and
+// what gave way, for a table that cannot be read completely, and the file
+// errors of out.
+void LoadTables(const AccessFile& file, const CodePage& output,
+                const std::vector<TableLoad>& tables, LoadedTablesWriter& out,
+                size_t partRows = kLoadedPartRows);
 
 }  // namespace mdbtokvt

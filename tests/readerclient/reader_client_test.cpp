@@ -124,7 +124,7 @@ class FakeReader : public testing::Test {
 
 // A reader that loaded no tables: an empty tables file and the statement.
 constexpr const char* kGoodReply =
-    "printf 'MDBTOKVT-TABLES\\001\\000\\000\\000\\000' >&5; "
+    "printf 'MDBTOKVT-TABLES\\002Z\\000\\000\\000\\000' >&5; "
     "printf 'OK 0\\nSELECT 1 AS one' >&3";
 
 TEST_F(FakeReader, HangIsStoppedAtTheTimeLimit) {
