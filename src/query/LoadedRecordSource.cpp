@@ -110,50 +110,139 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
   return std::make_unique<MergedRecordset>(std::move(parts));
 }
 
-// Joins a statement the plan declares a membership join without SQLite,
-// when the loaded tables are what that takes; nothing otherwise.
-std::unique_ptr<Recordset> OpenJoined(const SharedLoadedTables& tables, std::string_view sql,
-                                      const RecordPlan& plan, const StopRequest* stop) {
+std::vector<LoadedTableShape> ShapesOf(const LoadedTables& tables) {
+  std::vector<LoadedTableShape> shapes;
+  for (const LoadedTable& table : tables) {
+    LoadedTableShape& shape = shapes.emplace_back();
+    shape.name = table.name;
+    shape.rows = table.rows;
+    for (const LoadedColumn& column : table.columns) {
+      shape.columns.push_back(
+          {column.name(), column.declaredType(), column.holdsText(), column.onlyIntegers()});
+    }
+  }
+  return shapes;
+}
+
+// A membership join the plan declares, placed on the loaded tables, with
+// the names of the statement's two columns.
+struct PlacedJoin {
+  MembershipPlacement at;
+  std::string groupField;
+  std::string memberField;
+};
+
+// Where the join of the plan finds its tables, when the statement, prepared
+// on tables of these shapes, is one the join can run.
+std::optional<PlacedJoin> PlaceJoin(const std::vector<LoadedTableShape>& shapes,
+                                    std::string_view sql, const RecordPlan& plan) {
+  if (!plan.membership) return std::nullopt;
+  LoadedTables empty;
+  for (const LoadedTableShape& shape : shapes) {
+    LoadedTable& table = empty.emplace_back(LoadedTable{shape.name, 0, {}});
+    for (const LoadedColumnShape& column : shape.columns) {
+      table.columns.emplace_back(column.name, column.declaredType, column.holdsText);
+    }
+  }
   SqliteDb db = OpenSqlite(":memory:");
   RegisterTextCollations(db.get());
-  AttachLoadedTables(db.get(), tables);
+  AttachLoadedTables(db.get(), std::move(empty));
   const PreparedQuery prepared = PrepareQuery(db.get(), sql);
-  const std::optional<MembershipPlacement> placed = PlaceMembershipJoin(plan, *tables, prepared);
-  if (!placed) return nullptr;
-  const LoadedTable& links = (*tables)[placed->links];
-  MembershipTables joined{.groups = &(*tables)[placed->groups],
-                          .groupKey = placed->groupKey,
-                          .groupName = placed->groupName,
-                          .members = &(*tables)[placed->members],
-                          .memberKey = placed->memberKey,
-                          .memberName = placed->memberName,
-                          .links = [&links](const auto& visit) { visit(links); },
-                          .linkGroup = placed->linkGroup,
-                          .linkMember = placed->linkMember,
-                          .owner = tables};
-  return OpenMembershipJoin(std::move(joined), sqlite3_column_name(prepared.statement.get(), 0),
-                            sqlite3_column_name(prepared.statement.get(), 1), stop);
+  const std::optional<MembershipPlacement> at = PlaceMembershipJoin(plan, shapes, prepared);
+  if (!at) return std::nullopt;
+  return PlacedJoin{*at, sqlite3_column_name(prepared.statement.get(), 0),
+                    sqlite3_column_name(prepared.statement.get(), 1)};
+}
+
+bool NamesAreTexts(const PlacedJoin& placed, const LoadedTable& groups,
+                   const LoadedTable& members) {
+  return HoldsOnlyTexts(groups.columns[placed.at.groupName]) &&
+         HoldsOnlyTexts(members.columns[placed.at.memberName]);
+}
+
+// The join on groups and members held whole and links read by links.
+std::unique_ptr<Recordset> OpenPlacedJoin(const PlacedJoin& placed, const LoadedTable& groups,
+                                          const LoadedTable& members, LinkPartsReader links,
+                                          std::shared_ptr<const void> owner,
+                                          const StopRequest* stop) {
+  const MembershipPlacement& at = placed.at;
+  MembershipTables joined{.groups = &groups,
+                          .groupKey = at.groupKey,
+                          .groupName = at.groupName,
+                          .members = &members,
+                          .memberKey = at.memberKey,
+                          .memberName = at.memberName,
+                          .links = std::move(links),
+                          .linkGroup = at.linkGroup,
+                          .linkMember = at.linkMember,
+                          .owner = std::move(owner)};
+  return OpenMembershipJoin(std::move(joined), placed.groupField, placed.memberField, stop);
+}
+
+std::unique_ptr<Recordset> OpenWithSqlite(LoadedTables loaded, std::string_view sql,
+                                          const RecordPlan& plan, const StopRequest* stop) {
+  const std::optional<OrderedColumn> ordered = FindOrderColumn(plan, loaded);
+  const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
+  if (ordered && plan.mayRunInParts) {
+    if (auto inParts = OpenInParts(tables, *ordered, sql, stop)) return inParts;
+  }
+  return Open(Prepare(tables, ordered, nullptr, sql, stop), stop);
+}
+
+// Runs open, reporting SQLite's failures as 3000 (or 18 after a stop).
+template <class Opener>
+std::unique_ptr<Recordset> Opening(const StopRequest* stop, Opener&& open) {
+  try {
+    return open();
+  } catch (const SqliteError& e) {
+    // Interrupted for a stop: the stop's error, not the engine's.
+    ThrowIfStopRequested(stop);
+    ThrowQueryFailed(e.what());
+  }
 }
 
 }  // namespace
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables loaded, std::string_view sql,
                                                   const RecordPlan& plan, const StopRequest* stop) {
-  try {
-    const std::optional<OrderedColumn> ordered = FindOrderColumn(plan, loaded);
-    const SharedLoadedTables tables = std::make_shared<const LoadedTables>(std::move(loaded));
-    if (plan.membership) {
-      if (auto joined = OpenJoined(tables, sql, plan, stop)) return joined;
+  return Opening(stop, [&]() -> std::unique_ptr<Recordset> {
+    const auto placed = PlaceJoin(ShapesOf(loaded), sql, plan);
+    if (placed && NamesAreTexts(*placed, loaded[placed->at.groups], loaded[placed->at.members])) {
+      const auto tables = std::make_shared<const LoadedTables>(std::move(loaded));
+      const LoadedTable& links = (*tables)[placed->at.links];
+      return OpenPlacedJoin(
+          *placed, (*tables)[placed->at.groups], (*tables)[placed->at.members],
+          [&links](const auto& visit) { visit(links); }, tables, stop);
     }
-    if (ordered && plan.mayRunInParts) {
-      if (auto inParts = OpenInParts(tables, *ordered, sql, stop)) return inParts;
+    return OpenWithSqlite(std::move(loaded), sql, plan, stop);
+  });
+}
+
+std::unique_ptr<Recordset> OpenLoadedRecordSource(std::shared_ptr<const LoadedTablesFile> file,
+                                                  std::string_view sql, const RecordPlan& plan,
+                                                  const StopRequest* stop) {
+  return Opening(stop, [&]() -> std::unique_ptr<Recordset> {
+    if (const auto placed = PlaceJoin(file->shapes(), sql, plan)) {
+      // The group and member tables whole; the links, by far the largest,
+      // read from the file a part at a time whenever the join passes over
+      // them.
+      struct Held {
+        std::shared_ptr<const LoadedTablesFile> file;
+        LoadedTable groups;
+        LoadedTable members;
+      };
+      auto held = std::make_shared<const Held>(
+          Held{file, file->Load(placed->at.groups), file->Load(placed->at.members)});
+      if (NamesAreTexts(*placed, held->groups, held->members)) {
+        const size_t links = placed->at.links;
+        auto readLinks = [file = held->file.get(), links](const auto& visit) {
+          file->ForEachPart(links, [&](const LoadedTable& part, uint64_t) { visit(part); });
+        };
+        return OpenPlacedJoin(*placed, held->groups, held->members, readLinks, held, stop);
+      }
     }
-    return Open(Prepare(tables, ordered, nullptr, sql, stop), stop);
-  } catch (const SqliteError& e) {
-    // Interrupted for a stop: the stop's error, not the engine's.
-    ThrowIfStopRequested(stop);
-    ThrowQueryFailed(e.what());
-  }
+    return OpenWithSqlite(file->LoadAll(), sql, plan, stop);
+  });
 }
 
 std::unique_ptr<Recordset> OpenLoadedRecordSource(const std::string& tablesPath,

@@ -27,11 +27,22 @@ class StopRequest;
 //                       on a machine of two cores or more, the statement
 //                       run on two connections at once, each with every
 //                       other value, their rows merged on it (MergedRecordset.h).
+//   a membership join   the tables joined without SQLite (MembershipJoin.h),
+//                       when they are what that takes (MembershipPlan.h);
+//                       else as the order column and parts allow.
 // Raises 3000 when SQLite cannot run the statement. stop, when given (it must
 // outlive the recordset): a stop requested while the statement runs or the
 // recordset is walked raises 18.
 std::unique_ptr<Recordset> OpenLoadedRecordSource(LoadedTables tables, std::string_view sql,
                                                   const RecordPlan& plan = {},
+                                                  const StopRequest* stop = nullptr);
+
+// The same on the tables of a file the reader wrote. A membership join
+// (RecordPlan.h) reads its largest table from the file a part at a time
+// whenever it passes over it, so memory does not grow with that table;
+// other statements read every table whole.
+std::unique_ptr<Recordset> OpenLoadedRecordSource(std::shared_ptr<const LoadedTablesFile> file,
+                                                  std::string_view sql, const RecordPlan& plan = {},
                                                   const StopRequest* stop = nullptr);
 
 // The same on the tables of the file tablesPath; the recordset holds the

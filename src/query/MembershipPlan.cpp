@@ -11,7 +11,8 @@ namespace mdbtokvt {
 namespace {
 
 // The one loaded table of that name.
-std::optional<size_t> TableNamed(const LoadedTables& tables, const std::string& name) {
+std::optional<size_t> TableNamed(const std::vector<LoadedTableShape>& tables,
+                                 const std::string& name) {
   std::optional<size_t> found;
   for (size_t t = 0; t < tables.size(); ++t) {
     if (!NamesEqual(tables[t].name, name)) continue;
@@ -21,22 +22,29 @@ std::optional<size_t> TableNamed(const LoadedTables& tables, const std::string& 
   return found;
 }
 
-std::optional<size_t> ColumnNamed(const LoadedTable& table, const std::string& name) {
+std::optional<size_t> ColumnNamed(const LoadedTableShape& table, const std::string& name) {
   std::optional<size_t> found;
   for (size_t c = 0; c < table.columns.size(); ++c) {
-    if (!NamesEqual(table.columns[c].name(), name)) continue;
+    if (!NamesEqual(table.columns[c].name, name)) continue;
     if (found) return std::nullopt;
     found = c;
   }
   return found;
 }
 
-bool IsIntegerKey(const LoadedColumn& column) {
-  return column.declaredType() == "INTEGER" && column.onlyIntegers();
+bool IsIntegerKey(const LoadedColumnShape& column) {
+  return column.declaredType == "INTEGER" && column.onlyIntegers;
 }
 
-bool IsTextName(const LoadedColumn& column) {
-  if (!column.holdsText()) return false;
+bool IsColumn(const char* tableName, const char* columnName, const LoadedTableShape& table,
+              size_t column) {
+  return tableName != nullptr && columnName != nullptr && table.name == tableName &&
+         table.columns[column].name == columnName;
+}
+
+}  // namespace
+
+bool HoldsOnlyTexts(const LoadedColumn& column) {
   for (size_t row = 0; row < column.size(); ++row) {
     const ValueKind kind = column.kind(row);
     if (kind != ValueKind::kText && kind != ValueKind::kNull) return false;
@@ -44,16 +52,8 @@ bool IsTextName(const LoadedColumn& column) {
   return true;
 }
 
-bool IsColumn(const char* tableName, const char* columnName, const LoadedTable& table,
-              size_t column) {
-  return tableName != nullptr && columnName != nullptr && table.name == tableName &&
-         table.columns[column].name() == columnName;
-}
-
-}  // namespace
-
 std::optional<MembershipPlacement> PlaceMembershipJoin(const RecordPlan& plan,
-                                                       const LoadedTables& tables,
+                                                       const std::vector<LoadedTableShape>& tables,
                                                        const PreparedQuery& prepared) {
   if (!plan.membership) return std::nullopt;
   const MembershipJoinPlan& join = *plan.membership;
@@ -87,16 +87,13 @@ std::optional<MembershipPlacement> PlaceMembershipJoin(const RecordPlan& plan,
   const auto& m = tables[placed.members];
   if (!IsIntegerKey(g.columns[placed.groupKey]) || !IsIntegerKey(l.columns[placed.linkGroup]) ||
       !IsIntegerKey(l.columns[placed.linkMember]) || !IsIntegerKey(m.columns[placed.memberKey]) ||
-      !IsTextName(g.columns[placed.groupName]) || !IsTextName(m.columns[placed.memberName])) {
-    return std::nullopt;
-  }
-  const std::optional<OrderedColumn> ordered = FindOrderColumn(plan, tables);
-  if (!ordered || ordered->table != placed.groups || ordered->column != placed.groupName) {
+      !g.columns[placed.groupName].holdsText || !m.columns[placed.memberName].holdsText ||
+      g.rows > kMostRowsToStore) {
     return std::nullopt;
   }
 
   // The statement reads the six columns, and only them.
-  const std::pair<const LoadedTable*, size_t> used[] = {
+  const std::pair<const LoadedTableShape*, size_t> used[] = {
       {&g, placed.groupKey},   {&g, placed.groupName}, {&l, placed.linkGroup},
       {&l, placed.linkMember}, {&m, placed.memberKey}, {&m, placed.memberName}};
   for (const ColumnRead& read : prepared.reads) {
@@ -109,7 +106,7 @@ std::optional<MembershipPlacement> PlaceMembershipJoin(const RecordPlan& plan,
     }
     const bool known = std::any_of(std::begin(used), std::end(used), [&](const auto& u) {
       return NamesEqual(u.first->name, read.table) &&
-             NamesEqual(u.first->columns[u.second].name(), *read.column);
+             NamesEqual(u.first->columns[u.second].name, *read.column);
     });
     if (!known) return std::nullopt;
   }

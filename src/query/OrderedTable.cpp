@@ -6,7 +6,6 @@
 
 #include "common/NamesEqual.h"
 #include "query/LoadedTableModule.h"
-#include "sortorder/CollatedText.h"
 #include "query/SqliteDatabase.h"
 #include "query/TextCollation.h"
 #include "sortorder/CollatedText.h"
@@ -14,10 +13,6 @@
 namespace mdbtokvt {
 
 namespace {
-
-// Copying a table costs about a microsecond a row; a table larger than this
-// is left virtual, and the statement sorts all its rows.
-constexpr uint64_t kMostRowsToStore = 100'000;
 
 // Access names may not contain "!", so no table can be called this.
 constexpr const char* kIndexName = "\"mdbtokvt!order\"";

@@ -24,6 +24,10 @@
 
 namespace mdbtokvt {
 
+// Copying a table costs about a microsecond a row; a table larger than this
+// is left virtual, and the statement sorts all its rows.
+inline constexpr uint64_t kMostRowsToStore = 100'000;
+
 struct OrderedColumn {
   size_t table;   // in the loaded tables
   size_t column;  // in that table

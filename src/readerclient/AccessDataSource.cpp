@@ -77,8 +77,10 @@ class AccessDataSource final : public DataSource {
       // Any other record source is read now, while a read ahead goes on.
       loaded = Load(settings_, codePage, databasePath, recordSource, stop_);
     }
-    recordset_ = OpenLoadedRecordSource(ReadLoadedTables(loaded.tables->fd(), loaded.tablesName),
-                                        loaded.result.sql, plan, stop_);
+    // The recordset keeps the file open for as long as it reads from it.
+    recordset_ =
+        OpenLoadedRecordSource(LoadedTablesFile::Open(loaded.tables->fd(), loaded.tablesName),
+                               loaded.result.sql, plan, stop_);
     notes_ = std::move(loaded.result.notes);
   }
 

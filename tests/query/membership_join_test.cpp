@@ -4,14 +4,18 @@
 // SQLite gives, in the same order, whether its links come whole or in parts
 // and whatever window of rows it holds at once; and it is used only when
 // the tables are what it takes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "common/Error.h"
 #include "common/StopRequest.h"
+#include "common/UniqueFd.h"
 #include "query/LoadedRecordSource.h"
 #include "query/MembershipJoin.h"
 #include "query/MembershipPlan.h"
@@ -315,6 +319,37 @@ TEST(MembershipJoin, OnlyTablesItCanTake) {
     auto recordset = OpenLoadedRecordSource(tables, sql, kJoined);
     EXPECT_FALSE(IsJoinedWithoutSqlite(*recordset)) << sql;
   }
+}
+
+// From the reader's file: the links read a part at a time (more rows than
+// one part holds), the rows those of SQLite; tables the join cannot take
+// are read whole and given to SQLite.
+TEST(MembershipJoin, ReadsItsLinksFromTheTablesFile) {
+  test::TempFolder folder;
+  const std::string path = (folder.path() / "tables").string();
+  LoadedTables tables = RandomTables(5, {500, 300, 0});
+  std::mt19937 random(5);
+  for (int l = 0; l < 150'000; ++l) {
+    tables[2].columns[0].AppendInteger(static_cast<int64_t>(random() % 520));
+    tables[2].columns[1].AppendInteger(1000 + static_cast<int64_t>(random() % 310));
+    ++tables[2].rows;
+  }
+  const auto fromFile = [&](const LoadedTables& written) {
+    std::ofstream(path).close();
+    WriteLoadedTables(path, written);
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    auto recordset =
+        OpenLoadedRecordSource(LoadedTablesFile::Open(fd.get(), path), kGroupQuery, kJoined);
+    return std::pair(IsJoinedWithoutSqlite(*recordset), Walk(*recordset));
+  };
+  const std::vector<std::string> expected = RowsOf(tables, kInParts);
+  ASSERT_GT(expected.size(), 100'000u);
+  EXPECT_EQ(fromFile(tables), std::pair(true, expected));
+
+  tables[0].columns[0].AppendDouble(0.5);
+  tables[0].columns[1].AppendText("g");
+  ++tables[0].rows;
+  EXPECT_EQ(fromFile(tables), std::pair(false, RowsOf(tables, kInParts)));
 }
 
 }  // namespace
