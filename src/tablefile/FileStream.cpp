@@ -12,6 +12,7 @@
 
 #include "common/Error.h"
 #include "tablefile/OutputStream.h"
+#include "tablefile/SparseFile.h"
 
 namespace mdbtokvt {
 
@@ -87,7 +88,7 @@ class BackgroundSync {
 
 class FileStream final : public OutputStream {
  public:
-  FileStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  FileStream(int fd, std::string path) : fd_(fd), path_(std::move(path)), file_(fd, path_) {}
   ~FileStream() override {
     StopWriter(/*discard=*/true);
     sync_.Finish();
@@ -131,15 +132,14 @@ class FileStream final : public OutputStream {
 
   void Overwrite(uint64_t offset, const uint8_t* data, size_t size) override {
     Drain();
-    WriteAll(data, size, [this, offset](const uint8_t* p, size_t n, uint64_t done) {
-      return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
-    });
+    file_.Overwrite(offset, data, size);
   }
 
   void Close() override {
     if (fd_ < 0) return;
     Drain();
     StopWriter(/*discard=*/false);
+    file_.Settle();
     // A failure the background syncs saw is not reported again by fsync.
     int err = sync_.Finish();
     const int fd = fd_;
@@ -154,12 +154,10 @@ class FileStream final : public OutputStream {
 
  private:
   void WriteNow(const uint8_t* data, size_t size) {
-    WriteAll(data, size,
-             [this](const uint8_t* p, size_t n, uint64_t) { return ::write(fd_, p, n); });
-    appended_ += size;
-    if (appended_ - syncRequestedAt_ >= kSyncStep) {
+    file_.Append(data, size);
+    if (file_.written() - syncRequestedAt_ >= kSyncStep) {
       sync_.Request();
-      syncRequestedAt_ = appended_;
+      syncRequestedAt_ = file_.written();
     }
   }
 
@@ -217,30 +215,12 @@ class FileStream final : public OutputStream {
     if (writer_.joinable()) writer_.join();
   }
 
-  // Repeats a write call until every byte is out; a write that makes no
-  // progress counts as a full disk.
-  template <typename WriteCall>
-  void WriteAll(const uint8_t* data, size_t size, WriteCall call) {
-    uint64_t done = 0;
-    while (size > 0) {
-      const ssize_t n = call(data, size, done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        ThrowFileError(errno, path_);
-      }
-      if (n == 0) ThrowFileError(ENOSPC, path_);
-      data += n;
-      size -= static_cast<size_t>(n);
-      done += static_cast<uint64_t>(n);
-    }
-  }
-
   static constexpr uint64_t kSyncStep = 16 << 20;
   static constexpr size_t kMostQueued = 2;
 
   int fd_;
   std::string path_;
-  uint64_t appended_ = 0;
+  SparseFileWriter file_;
   uint64_t syncRequestedAt_ = 0;
   BackgroundSync sync_{fd_};
 
@@ -267,6 +247,10 @@ std::unique_ptr<OutputStream> CreateFileStream(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) ThrowFileError(errno, path);
   return std::make_unique<FileStream>(fd, path);
+}
+
+std::unique_ptr<OutputStream> CreateDescriptorStream(int fd, const std::string& name) {
+  return std::make_unique<FileStream>(fd, name);
 }
 
 }  // namespace mdbtokvt

@@ -28,6 +28,13 @@ class OutputStream {
 
 // A stream on a newly created file (fails if the path exists). Errors carry the
 // classic file error numbers (61 disk full, 70 permission denied, 76 path not found).
+// Whole aligned pages of 4096 zero bytes are left unwritten, as holes, and
+// the file is given its full length on closing: it reads back the same.
 std::unique_ptr<OutputStream> CreateFileStream(const std::string& path);
+
+// The same stream on a descriptor open for writing, which it takes over and
+// closes; name stands for it in error messages. On a descriptor that cannot
+// seek or be extended (a pipe) the zero pages are written like any others.
+std::unique_ptr<OutputStream> CreateDescriptorStream(int fd, const std::string& name);
 
 }  // namespace mdbtokvt

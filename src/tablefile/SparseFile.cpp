@@ -1,0 +1,143 @@
+#include "tablefile/SparseFile.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "common/Error.h"
+
+namespace mdbtokvt {
+
+namespace {
+
+// Repeats a write call until every byte is out; a write that makes no
+// progress counts as a full disk.
+template <typename WriteCall>
+void WriteEvery(const uint8_t* data, size_t size, const std::string& path, WriteCall call) {
+  uint64_t done = 0;
+  while (size > 0) {
+    const ssize_t n = call(data, size, done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError(errno, path);
+    }
+    if (n == 0) ThrowFileError(ENOSPC, path);
+    data += n;
+    size -= static_cast<size_t>(n);
+    done += static_cast<uint64_t>(n);
+  }
+}
+
+}  // namespace
+
+bool IsAllZero(const uint8_t* data, size_t n) {
+  // Sixty-four bytes at a time: a page of text shows a non-zero byte in its
+  // first block, a zero page costs 64 wide ORs.
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    uint64_t words[8];
+    std::memcpy(words, data + i, sizeof words);
+    if ((words[0] | words[1] | words[2] | words[3] | words[4] | words[5] | words[6] | words[7]) !=
+        0) {
+      return false;
+    }
+  }
+  for (; i < n; ++i) {
+    if (data[i] != 0) return false;
+  }
+  return true;
+}
+
+void SparseFileWriter::Append(const uint8_t* data, size_t size) {
+  const uint64_t base = length_;
+  const uint64_t end = base + size;
+  // The bytes [runStart, at) of data are bound for the file, not yet written.
+  bool inRun = false;
+  uint64_t runStart = 0;
+  for (uint64_t at = base; at < end;) {
+    const uint64_t pageStart = at - at % kPageSize;
+    const uint64_t pieceEnd = std::min(end, pageStart + kPageSize);
+    if (!inRun && position_ > pageStart) {
+      // The page's first bytes are in the file already: the rest follows.
+      inRun = true;
+      runStart = at;
+    } else if (IsAllZero(data + (at - base), pieceEnd - at)) {
+      // Nothing but zeros on this page so far: held back.
+      if (inRun) {
+        Write(data + (runStart - base), at - runStart);
+        inRun = false;
+      }
+    } else if (!inRun) {
+      // A page with data after zero pages held back: those become a hole,
+      // and this page's own leading zeros from an earlier append are written.
+      SkipTo(pageStart);
+      if (pageStart < base) WriteZeros(base - pageStart);
+      inRun = true;
+      runStart = at;
+    }
+    at = pieceEnd;
+  }
+  if (inRun) Write(data + (runStart - base), end - runStart);
+  length_ = end;
+}
+
+void SparseFileWriter::Overwrite(uint64_t offset, const uint8_t* data, size_t size) {
+  // Into the zeros held back at the end: they become part of the file
+  // first, so that writing them out later cannot cover these bytes.
+  if (offset + size > position_) Settle();
+  WriteEvery(data, size, path_, [this, offset](const uint8_t* p, size_t n, uint64_t done) {
+    return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
+  });
+}
+
+void SparseFileWriter::Settle() {
+  if (position_ == length_) return;
+  if (holes_) {
+    const auto target = static_cast<off_t>(length_);
+    if (::ftruncate(fd_, target) == 0 && ::lseek(fd_, target, SEEK_SET) == target) {
+      position_ = length_;
+      return;
+    }
+    holes_ = false;
+  }
+  WriteZeros(length_ - position_);
+}
+
+void SparseFileWriter::SkipTo(uint64_t offset) {
+  if (offset <= position_) return;
+  if (holes_) {
+    const auto target = static_cast<off_t>(offset);
+    if (::lseek(fd_, target, SEEK_SET) == target) {
+      position_ = offset;
+      return;
+    }
+    holes_ = false;
+  }
+  WriteZeros(offset - position_);
+}
+
+void SparseFileWriter::WriteZeros(uint64_t count) {
+  static constexpr std::array<uint8_t, 16 * kPageSize> kZeros{};
+  while (count > 0) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(count, kZeros.size()));
+    Write(kZeros.data(), n);
+    count -= n;
+  }
+}
+
+void SparseFileWriter::Write(const uint8_t* data, size_t size) {
+  WriteEvery(data, size, path_, [this](const uint8_t* p, size_t n, uint64_t) {
+    const ssize_t done = ::write(fd_, p, n);
+    if (done > 0) {
+      position_ += static_cast<uint64_t>(done);
+      written_ += static_cast<uint64_t>(done);
+    }
+    return done;
+  });
+}
+
+}  // namespace mdbtokvt
