@@ -16,6 +16,8 @@ struct TruncatedGroup {
   std::string group;      // stored (shortened) group name
   int32_t sourceMembers;  // members the source has
   int32_t keptMembers;    // members written
+
+  bool operator==(const TruncatedGroup&) const = default;
 };
 
 struct ShortenedName {
@@ -25,6 +27,8 @@ struct ShortenedName {
   // The long name as the source holds it (UTF-8) when the code page lost
   // characters of it; empty otherwise, longName then saying it all.
   std::string longSource;
+
+  bool operator==(const ShortenedName&) const = default;
 };
 
 // A value written with characters the code page has no form for, each
@@ -36,18 +40,24 @@ struct ReplacedCharacters {
   std::string text;    // the value as the source holds it, UTF-8
   std::string stored;  // what was written (the table files' code page)
   int32_t characters;  // how many of its characters were written as '?'
+
+  bool operator==(const ReplacedCharacters&) const = default;
 };
 
 struct DefaultedValue {
   std::string table;
   int32_t row;  // 1-based row of the record source
   std::string column;
+
+  bool operator==(const DefaultedValue&) const = default;
 };
 
 struct DanglingName {
   std::string table;  // the table whose record holds the name
   std::string owner;  // receiver or group name holding the reference
   std::string name;   // the name that matches nothing
+
+  bool operator==(const DanglingName&) const = default;
 };
 
 struct ConversionReport {

@@ -2,6 +2,7 @@
 // name; the group query orders the rows by group name, then member name.
 #include "converters/ConvertGroups.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,28 @@ constexpr auto kNameField = static_cast<size_t>(group_record::kName.width);
 
 struct CurrentGroup {
   std::string name;
-  // The first memberCount are this group's filled slots, in row order; the
-  // strings after them are kept for their buffers, which the next groups'
-  // members reuse.
-  std::vector<std::string> members;
+  // The first memberCount are this group's filled slots, in row order, each
+  // a view of a buffer of its own below or of a known member's name.
+  std::vector<std::string_view> members;
+  // Each filled slot's member's identity in the recordset, or -1.
+  std::vector<int32_t> identities;
+  // Buffers for the slots' names; the next groups' members reuse them.
+  std::vector<std::string> buffers;
   size_t memberCount = 0;
   int32_t sourceMembers = 0;  // rows seen for this group, kept or not
 };
+
+// What a member's name comes to, kept for each distinct source value the
+// recordset tells apart (Recordset::ValueIdentity): its stored text and
+// whether it names a written receiver.
+struct KnownMember {
+  bool known = false;
+  int8_t written = -1;  // not looked up yet
+  std::string stored;
+};
+
+// Members kept at most, by identity: the member table's rows.
+constexpr int32_t kMostKnownMembers = 1 << 22;
 
 // The text of a member name to store, as ShortenAndNote(TextOf(...)) gives
 // it, written into stored (reusing its buffer).
@@ -44,8 +60,32 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
   NoteReplaced(context, kTable, row, column, value, stored, kNameField);
 }
 
+// Fills the group's next slot with the member of the current row. A text
+// that lost nothing to the code page is noted (shortened) the same on every
+// row, so it is computed once per identity; any other value on each row.
+void AddMember(ConversionContext& context, const Value& value, int32_t identity, int32_t row,
+               std::string_view column, CurrentGroup& group, std::deque<KnownMember>& known) {
+  const size_t slot = group.memberCount++;
+  if (identity >= 0 && identity < kMostKnownMembers && value.kind() == ValueKind::kText &&
+      value.lostSource().empty()) {
+    if (known.size() <= static_cast<size_t>(identity)) known.resize(identity + size_t{1});
+    KnownMember& member = known[static_cast<size_t>(identity)];
+    if (!member.known) {
+      StoreMemberName(context, value, row, column, member.stored);
+      member.known = true;
+    }
+    group.members[slot] = member.stored;
+    group.identities[slot] = identity;
+    return;
+  }
+  std::string& buffer = group.buffers[slot];
+  StoreMemberName(context, value, row, column, buffer);
+  group.members[slot] = buffer;
+  group.identities[slot] = -1;
+}
+
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
-                       int16_t slots) {
+                       int16_t slots, std::deque<KnownMember>& known) {
   const auto memberCount = static_cast<int16_t>(group.memberCount);
   WriteKVTGroup(file, kSchemaMajor, kSchemaMinor, kSchemaPatch, group.name, group.members,
                 memberCount, slots);
@@ -53,9 +93,18 @@ void WriteCurrentGroup(ConversionContext& context, TableFile& file, const Curren
     context.report.truncatedGroups.push_back({group.name, group.sourceMembers, memberCount});
   }
   for (size_t i = 0; i < group.memberCount; ++i) {
-    const std::string& member = group.members[i];
-    if (!context.writtenReceivers.contains(member)) {
-      context.report.unknownMembers.push_back({std::string(kTable), group.name, member});
+    const std::string_view member = group.members[i];
+    bool written;
+    if (const int32_t identity = group.identities[i]; identity >= 0) {
+      int8_t& state = known[static_cast<size_t>(identity)].written;
+      if (state < 0) state = context.writtenReceivers.contains(member) ? 1 : 0;
+      written = state == 1;
+    } else {
+      written = context.writtenReceivers.contains(member);
+    }
+    if (!written) {
+      context.report.unknownMembers.push_back(
+          {std::string(kTable), group.name, std::string(member)});
     }
   }
 }
@@ -74,25 +123,36 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
   int32_t row = 0;
   CurrentGroup current;
   current.members.resize(static_cast<size_t>(slots));
+  current.identities.resize(static_cast<size_t>(slots));
+  current.buffers.resize(static_cast<size_t>(slots));
+  // A deque: growing it moves no name a slot's view points into.
+  std::deque<KnownMember> known;
   current.name = context.names.groupNames.ShortenName(ValueAsText(groupColumn.Read(recordset)));
   // The group text of the row before, when it was a text: a row with the
-  // same text belongs to the same group (shortening gives the same name).
+  // same text (or the same identity) belongs to the same group (shortening
+  // gives the same name).
   std::string previousText;
   bool previousWasText = false;
+  int32_t previousIdentity = -1;
   while (!recordset.Eof()) {
     ++row;
     const Value& groupValue = groupColumn.Read(recordset);
+    const int32_t groupIdentity = groupColumn.Identity(recordset);
     const bool isText = groupValue.kind() == ValueKind::kText;
-    if (!(isText && previousWasText && groupValue.text() == previousText)) {
+    const bool sameText = isText && previousWasText &&
+                          ((groupIdentity >= 0 && groupIdentity == previousIdentity) ||
+                           groupValue.text() == previousText);
+    if (!sameText) {
       // The name of a group is written once, and noted on its first row.
       std::string name = ShortenAndNote(
           context, context.names.groupNames, kTable,
           TextOf(context, groupValue, kTable, row, groupColumn.name()), groupValue.lostSource());
       NoteReplaced(context, kTable, row, groupColumn.name(), groupValue, name, kNameField);
       previousWasText = isText;
+      previousIdentity = groupIdentity;
       if (isText) previousText.assign(groupValue.text());
       if (name != current.name) {
-        WriteCurrentGroup(context, file, current, slots);
+        WriteCurrentGroup(context, file, current, slots, known);
         ++groupCount;
         current.memberCount = 0;
         current.sourceMembers = 0;
@@ -101,13 +161,12 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
     }
     ++current.sourceMembers;
     if (current.memberCount < static_cast<size_t>(slots)) {
-      StoreMemberName(context, memberColumn.Read(recordset), row, memberColumn.name(),
-                      current.members[current.memberCount]);
-      ++current.memberCount;
+      AddMember(context, memberColumn.Read(recordset), memberColumn.Identity(recordset), row,
+                memberColumn.name(), current, known);
     }
     recordset.MoveNext();
   }
-  WriteCurrentGroup(context, file, current, slots);
+  WriteCurrentGroup(context, file, current, slots, known);
   return groupCount;
 }
 

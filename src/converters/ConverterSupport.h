@@ -19,6 +19,8 @@ class LazyField {
     if (index_ < 0) index_ = recordset.FieldIndex(name_);
     return recordset.FieldValue(index_);
   }
+  // The current value's identity (Recordset::ValueIdentity), after Read.
+  int32_t Identity(const Recordset& recordset) const { return recordset.ValueIdentity(index_); }
   std::string_view name() const { return name_; }
 
  private:

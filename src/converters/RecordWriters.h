@@ -24,7 +24,7 @@ void WriteKVTReceiver(TableFile& file, int16_t major, int16_t minor, int16_t pat
 // members holds the filled slots in order (memberCount of them at most);
 // slots past it are written as NUL bytes up to slotCount.
 void WriteKVTGroup(TableFile& file, int16_t major, int16_t minor, int16_t patch,
-                   std::string_view groupName, const std::vector<std::string>& members,
+                   std::string_view groupName, const std::vector<std::string_view>& members,
                    int16_t memberCount, int16_t slotCount);
 
 // The text of the schema message, e.g. "WriteKVTReceiver: KVT schema 9.6.1 not

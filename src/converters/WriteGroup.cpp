@@ -9,7 +9,7 @@ namespace mdbtokvt {
 namespace {
 
 void WriteGroupRecord(TableFile& file, std::string_view groupName,
-                      const std::vector<std::string>& members, int16_t memberCount,
+                      const std::vector<std::string_view>& members, int16_t memberCount,
                       int16_t slotCount) {
   namespace layout = group_record;
   WriteFixedString(file, groupName, layout::kName.width);
@@ -30,7 +30,7 @@ void WriteGroupRecord(TableFile& file, std::string_view groupName,
 }  // namespace
 
 void WriteKVTGroup(TableFile& file, int16_t major, int16_t minor, int16_t patch,
-                   std::string_view groupName, const std::vector<std::string>& members,
+                   std::string_view groupName, const std::vector<std::string_view>& members,
                    int16_t memberCount, int16_t slotCount) {
   if (major != kSchemaMajor || minor != kSchemaMinor || patch != kSchemaPatch) {
     // The group writer shares the receiver writer's message word for word.

@@ -207,6 +207,15 @@ class MembershipRecordset final : public Recordset {
     ThrowItemNotFound();
   }
 
+  // A group's or member's row in its table.
+  int32_t ValueIdentity(int index) const override {
+    if (atEnd_ || index < 0 || static_cast<size_t>(index) >= names_.size()) return -1;
+    const uint32_t row = index == 0 ? groupRowOfPosition_[position_] : entries_[entry_];
+    return row <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
+               ? static_cast<int32_t>(row)
+               : -1;
+  }
+
   const Value& FieldValue(int index) const override {
     if (index < 0 || static_cast<size_t>(index) >= names_.size()) ThrowItemNotFound();
     if (atEnd_) ThrowNoCurrentRecord();

@@ -32,6 +32,15 @@ class Recordset {
   // The current row's value in that column. Raises 3021 without a current row.
   virtual const Value& FieldValue(int index) const = 0;
 
+  // A number the current row's value in column index shares with every
+  // other row whose value there comes from the same source value (the values
+  // are then equal), or -1 when the recordset cannot tell: what is computed
+  // from a value can be kept by it. Numbers are below 2^31.
+  virtual int32_t ValueIdentity(int index) const {
+    static_cast<void>(index);
+    return -1;
+  }
+
   const Value& Field(std::string_view name) const { return FieldValue(FieldIndex(name)); }
 };
 

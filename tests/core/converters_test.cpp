@@ -338,6 +338,53 @@ TEST(GroupConverter, EmptyRecordsetAndSingleGroup) {
   EXPECT_EQ(c.bytes.size(), static_cast<size_t>(group_record::Size(32)));
 }
 
+// Members the recordset tells apart (by identity) are shortened and looked
+// up once each: the records and every note are those of a recordset that
+// tells nothing, on rows that repeat members and groups, with Null, long,
+// lossy and unknown members, a Null group and a group past its slots.
+TEST(GroupConverter, KnownMembersGiveTheSameRecordsAndReport) {
+  const std::string longMember = "Dr. Alexandra Montgomery-Wellington III";
+  const Value lossy = Value::LossyText("Fujita ?? Kenji", "Fujita \xE8\x97\xA4\xE7\x94\xB0 Kenji");
+  std::vector<Row> rows;
+  for (const char* group : {"Alpha", "Alpha", "Beta", "Beta", "Gamma"}) {
+    for (const Value& member :
+         {T("Ann"), T(longMember.c_str()), N(), lossy, T("Ghost"), T("Bob")}) {
+      rows.push_back({T(group), member});
+    }
+  }
+  rows.push_back({N(), T("Ann")});
+  for (int i = 0; i < 40; ++i) rows.push_back({T("Zeta"), T(i % 2 ? "Ann" : "Bob")});
+  const auto convert = [&](bool identities, ConversionContext& context) {
+    context.edition = Edition::kLumen;
+    context.writtenReceivers.insert("Ann");
+    context.writtenReceivers.insert("Bob");
+    context.writtenReceivers.insert(longMember.substr(0, 28) + "(1)");
+    MemoryRecordset recordset({"GroupName", "UserName"}, rows);
+    if (identities) recordset.GiveIdentities();
+    test::MemoryTableFile out;
+    const int32_t count = SourceFor(kGroupRun, false).convert(context, recordset, out.file);
+    return std::pair(count, out.Flushed());
+  };
+  NameTables plainNames;
+  ConversionContext plain(plainNames);
+  NameTables knownNames;
+  ConversionContext known(knownNames);
+  const auto expected = convert(false, plain);
+  EXPECT_EQ(convert(true, known), expected);
+  EXPECT_EQ(expected.first, 5);
+  const ConversionReport& a = plain.report;
+  const ConversionReport& b = known.report;
+  EXPECT_EQ(b.truncatedGroups, a.truncatedGroups);
+  EXPECT_EQ(b.shortenedNames, a.shortenedNames);
+  EXPECT_EQ(b.defaultedValues, a.defaultedValues);
+  EXPECT_EQ(b.replacedCharacters, a.replacedCharacters);
+  EXPECT_EQ(b.unknownMembers, a.unknownMembers);
+  EXPECT_EQ(a.defaultedValues.size(), 6u);     // the Null members, the Null group
+  EXPECT_EQ(a.replacedCharacters.size(), 5u);  // the lossy member on each of its rows
+  EXPECT_GE(a.unknownMembers.size(), 6u);      // Ghost, the lossy name, the empty name
+  EXPECT_EQ(a.truncatedGroups.size(), 1u);     // Zeta
+}
+
 // The writers end nothing themselves: the error, with the text the front
 // end shows, reaches the caller.
 TEST(RecordWriters, WrongSchemaVersionIsFatal) {

@@ -14,6 +14,26 @@ MemoryRecordset::MemoryRecordset(std::vector<std::string> columns,
   highestVisited_ = rows_.empty() ? -1 : 0;
 }
 
+void MemoryRecordset::GiveIdentities() {
+  identities_.assign(rows_.size(), std::vector<int32_t>(columns_.size(), -1));
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    for (size_t r = 0; r < rows_.size(); ++r) {
+      for (size_t first = 0; first <= r && c < rows_[r].size(); ++first) {
+        if (c < rows_[first].size() && rows_[first][c] == rows_[r][c]) {
+          identities_[r][c] = static_cast<int32_t>(first);
+          break;
+        }
+      }
+    }
+  }
+}
+
+int32_t MemoryRecordset::ValueIdentity(int index) const {
+  if (identities_.empty() || Bof() || Eof() || index < 0) return -1;
+  const auto& row = identities_[static_cast<size_t>(position_)];
+  return static_cast<size_t>(index) < row.size() ? row[static_cast<size_t>(index)] : -1;
+}
+
 void MemoryRecordset::MoveFirst() {
   if (rows_.empty()) ThrowNoCurrentRecord();
   position_ = 0;

@@ -14,6 +14,12 @@ class MemoryRecordset final : public Recordset {
  public:
   MemoryRecordset(std::vector<std::string> columns, std::vector<std::vector<Value>> rows);
 
+  // From now on each value's identity is the first row holding an equal
+  // value in its column, as a recordset that tells source values apart
+  // gives them.
+  void GiveIdentities();
+  int32_t ValueIdentity(int index) const override;
+
   bool Bof() const override { return position_ < 0 || rows_.empty(); }
   bool Eof() const override {
     return rows_.empty() || position_ >= static_cast<long>(rows_.size());
@@ -27,6 +33,7 @@ class MemoryRecordset final : public Recordset {
  private:
   std::vector<std::string> columns_;
   std::vector<std::vector<Value>> rows_;
+  std::vector<std::vector<int32_t>> identities_;  // per row, per column, when given
   long position_;
   long highestVisited_;
 };
