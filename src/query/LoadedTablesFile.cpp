@@ -184,8 +184,11 @@ void LoadedTablesWriter::WritePart(const std::vector<LoadedColumn>& columns, siz
     const ColumnForm& form = forms[c];
     scratch_.clear();
     if (form.flags & kCompactFlag) {
-      for (size_t row = first; row < first + rows; ++row) {
-        PutNumber(scratch_, static_cast<int32_t>(column.integer(row)));
+      scratch_.resize(rows * sizeof(int32_t));
+      char* to = scratch_.data();
+      for (size_t row = first; row < first + rows; ++row, to += sizeof(int32_t)) {
+        const auto value = static_cast<int32_t>(column.integer(row));
+        std::memcpy(to, &value, sizeof value);
       }
       Put(scratch_);
       continue;
