@@ -15,19 +15,30 @@ void LoadedColumn::NoteKind(ValueKind kind) {
   }
 }
 
+void LoadedColumn::Widen() {
+  // Conversion to unsigned is modular: negative values keep their 64 bits.
+  slots_.assign(ints_.begin(), ints_.end());
+  kinds_.assign(ints_.size(), static_cast<uint8_t>(ValueKind::kInteger));
+  ints_ = {};
+  compact_ = false;
+}
+
 void LoadedColumn::AppendNull() {
+  if (compact_) Widen();
   NoteKind(ValueKind::kNull);
   kinds_.push_back(static_cast<uint8_t>(ValueKind::kNull));
   slots_.push_back(0);
 }
 
 void LoadedColumn::AppendInteger(int64_t value) {
+  if (compact_) Widen();
   NoteKind(ValueKind::kInteger);
   kinds_.push_back(static_cast<uint8_t>(ValueKind::kInteger));
   slots_.push_back(static_cast<uint64_t>(value));
 }
 
 void LoadedColumn::AppendDouble(double value) {
+  if (compact_) Widen();
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   NoteKind(ValueKind::kDouble);
@@ -54,6 +65,7 @@ void LoadedColumn::AppendBlob(std::string_view bytes) {
 }
 
 size_t LoadedColumn::BeginBytes(ValueKind kind) {
+  if (compact_) Widen();
   NoteKind(kind);
   kinds_.push_back(static_cast<uint8_t>(kind));
   slots_.push_back(arena_.size());
@@ -70,11 +82,17 @@ void LoadedColumn::EndBytes(size_t start) {
 }
 
 void LoadedColumn::Reserve(size_t rows) {
+  if (compact_) {
+    ints_.reserve(rows);
+    return;
+  }
   kinds_.reserve(rows);
   slots_.reserve(rows);
 }
 
 void LoadedColumn::Clear() {
+  ints_.clear();
+  compact_ = false;
   kinds_.clear();
   slots_.clear();
   arena_.clear();

@@ -35,7 +35,7 @@ class LoadedColumn {
   const std::string& declaredType() const { return declaredType_; }
   // A text column: its Null reads as the Null text marker.
   bool holdsText() const { return holdsText_; }
-  size_t size() const { return kinds_.size(); }
+  size_t size() const { return compact_ ? ints_.size() : kinds_.size(); }
   // True when every value that is not Null is an integer.
   bool onlyIntegers() const { return onlyIntegers_; }
 
@@ -58,7 +58,9 @@ class LoadedColumn {
   ValueKind kind(size_t row) const {
     return static_cast<ValueKind>(soleKind_ <= kLastKind ? soleKind_ : kinds_[row]);
   }
-  int64_t integer(size_t row) const { return static_cast<int64_t>(slots_[row]); }
+  int64_t integer(size_t row) const {
+    return compact_ ? ints_[row] : static_cast<int64_t>(slots_[row]);
+  }
   double number(size_t row) const;
   // A text as SQLite gets it (CollatedText.h), or a blob's bytes.
   std::string_view bytes(size_t row) const;
@@ -80,12 +82,19 @@ class LoadedColumn {
   size_t BeginBytes(ValueKind kind);
   void EndBytes(size_t start);
   void NoteKind(ValueKind kind);
+  // A compact column made general, before a value is appended to it.
+  void Widen();
 
   std::string name_;
   std::string declaredType_;
   bool holdsText_;
   bool onlyIntegers_ = true;
   uint8_t soleKind_ = kNoRows;  // the kind of every value, or kNoRows / kMixedKinds
+  // A column read from the tables file whose values are all integers that
+  // fit in 32 bits holds them in ints_ (4 bytes a row instead of 9) and
+  // nothing in kinds_ and slots_.
+  bool compact_ = false;
+  std::vector<int32_t> ints_;
   std::vector<uint8_t> kinds_;
   std::vector<uint64_t> slots_;  // integer, double bits, or arena offset
   std::string arena_;            // per value: 4-byte length, then the bytes
@@ -198,18 +207,21 @@ class LoadedTablesFile {
 
  private:
   struct PartHead;
-  // Where a table's parts lie: from its first part to its end mark.
+  // Where a table's parts lie: from its first part to its end mark; per
+  // column whether it is compact in every part.
   struct PartSpan {
     uint64_t first = 0;
     uint64_t end = 0;
+    std::vector<bool> compact;
   };
 
   void ReadShapes();
   PartHead ReadPartHead(uint64_t offset, size_t columns) const;
-  // Reads the part at head into columns, after the values they hold;
-  // scratch holds a compact column's values on the way.
-  void AppendPart(const PartHead& head, std::vector<LoadedColumn>& columns,
-                  std::vector<int32_t>& scratch) const;
+  // Reads the part at head into columns, after the values they hold. A
+  // column compact in the part stays compact when keepCompact says so (and
+  // it is empty or compact); scratch holds its values on the way otherwise.
+  void AppendPart(const PartHead& head, const std::vector<bool>& keepCompact,
+                  std::vector<LoadedColumn>& columns, std::vector<int32_t>& scratch) const;
   void ReadAt(uint64_t offset, void* into, uint64_t size) const;
   LoadedTable EmptyTable(size_t table) const;
   [[noreturn]] void Fail(std::string_view what) const;

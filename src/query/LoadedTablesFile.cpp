@@ -184,8 +184,11 @@ void LoadedTablesWriter::WritePart(const std::vector<LoadedColumn>& columns, siz
     const ColumnForm& form = forms[c];
     scratch_.clear();
     if (form.flags & kCompactFlag) {
-      for (size_t row = first; row < first + rows; ++row) {
-        PutNumber(scratch_, static_cast<int32_t>(column.integer(row)));
+      scratch_.resize(rows * sizeof(int32_t));
+      char* to = scratch_.data();
+      for (size_t row = first; row < first + rows; ++row, to += sizeof(int32_t)) {
+        const auto value = static_cast<int32_t>(column.integer(row));
+        std::memcpy(to, &value, sizeof value);
       }
       Put(scratch_);
       continue;
@@ -337,6 +340,7 @@ void LoadedTablesFile::ReadShapes() {
     }
     PartSpan span;
     span.first = in.offset();
+    span.compact.assign(columns, true);
     for (;;) {
       const uint64_t at = in.offset();
       const auto partMark = in.Take<char>();
@@ -350,6 +354,7 @@ void LoadedTablesFile::ReadShapes() {
       for (size_t c = 0; c < columns; ++c) {
         shape.columns[c].onlyIntegers =
             shape.columns[c].onlyIntegers && (head.flags[c] & kOnlyIntegersFlag) != 0;
+        span.compact[c] = span.compact[c] && (head.flags[c] & kCompactFlag) != 0;
       }
       in.Seek(head.end);
     }
@@ -387,13 +392,24 @@ LoadedTablesFile::PartHead LoadedTablesFile::ReadPartHead(uint64_t offset, size_
   return head;
 }
 
-void LoadedTablesFile::AppendPart(const PartHead& head, std::vector<LoadedColumn>& columns,
+void LoadedTablesFile::AppendPart(const PartHead& head, const std::vector<bool>& keepCompact,
+                                  std::vector<LoadedColumn>& columns,
                                   std::vector<int32_t>& scratch) const {
   uint64_t at = head.values;
   const size_t rows = head.rows;
   for (size_t c = 0; c < columns.size(); ++c) {
     LoadedColumn& column = columns[c];
     const uint8_t flags = head.flags[c];
+    if ((flags & kCompactFlag) && keepCompact[c] && (column.compact_ || column.size() == 0)) {
+      column.compact_ = true;
+      column.NoteKind(ValueKind::kInteger);
+      const size_t before = column.ints_.size();
+      column.ints_.resize(before + rows);
+      ReadAt(at, column.ints_.data() + before, rows * sizeof(int32_t));
+      at += rows * sizeof(int32_t);
+      continue;
+    }
+    if (column.compact_) column.Widen();
     if (flags & kCompactFlag) {
       scratch.resize(rows);
       ReadAt(at, scratch.data(), rows * sizeof(int32_t));
@@ -458,11 +474,14 @@ LoadedTable LoadedTablesFile::Load(size_t table) const {
   LoadedTable loaded = EmptyTable(table);
   // The rows were found in parts that take at least 4 bytes a value, so
   // reserving for them is bounded by the file's size.
-  for (LoadedColumn& column : loaded.columns) column.Reserve(shapes_[table].rows);
+  for (size_t c = 0; c < loaded.columns.size(); ++c) {
+    loaded.columns[c].compact_ = spans_[table].compact[c];
+    loaded.columns[c].Reserve(shapes_[table].rows);
+  }
   std::vector<int32_t> scratch;
   for (uint64_t at = spans_[table].first; at < spans_[table].end;) {
     const PartHead head = ReadPartHead(at, loaded.columns.size());
-    AppendPart(head, loaded.columns, scratch);
+    AppendPart(head, spans_[table].compact, loaded.columns, scratch);
     loaded.rows += head.rows;
     at = head.end;
   }
@@ -479,12 +498,13 @@ LoadedTables LoadedTablesFile::LoadAll() const {
 void LoadedTablesFile::ForEachPart(
     size_t table, const std::function<void(const LoadedTable&, uint64_t)>& fn) const {
   LoadedTable part = EmptyTable(table);
+  const std::vector<bool> keepCompact(part.columns.size(), true);
   std::vector<int32_t> scratch;
   uint64_t firstRow = 0;
   for (uint64_t at = spans_[table].first; at < spans_[table].end;) {
     const PartHead head = ReadPartHead(at, part.columns.size());
     for (LoadedColumn& column : part.columns) column.Clear();
-    AppendPart(head, part.columns, scratch);
+    AppendPart(head, keepCompact, part.columns, scratch);
     part.rows = head.rows;
     fn(part, firstRow);
     firstRow += head.rows;

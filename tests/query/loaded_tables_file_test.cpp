@@ -182,7 +182,20 @@ TEST_F(TablesFile, IntegersThatFitIn32BitsTakeFourBytesARow) {
   }
   const std::string bytes = Write({ids});
   EXPECT_LT(bytes.size(), 2 * kPart * 2 * sizeof(int32_t) + 200);
-  ExpectSameValues(ids, ReadLoadedTables(path_).at(0));
+  LoadedTable back = ReadLoadedTables(path_).at(0);
+  ExpectSameValues(ids, back);
+  // Such a column held in 32 bits still takes any value appended to it.
+  LoadedColumn& a = back.columns[0];
+  a.AppendInteger(int64_t{1} << 40);
+  a.AppendNull();
+  a.AppendText("t");
+  ASSERT_EQ(a.size(), 2 * kPart + 3);
+  EXPECT_EQ(a.integer(0), -300000);
+  EXPECT_EQ(a.integer(2 * kPart - 1), ids.columns[0].integer(2 * kPart - 1));
+  EXPECT_EQ(a.integer(2 * kPart), int64_t{1} << 40);
+  EXPECT_EQ(a.kind(2 * kPart + 1), ValueKind::kNull);
+  EXPECT_EQ(a.bytes(2 * kPart + 2), "t");
+  EXPECT_FALSE(a.onlyIntegers());
 
   // One value beyond 32 bits: its part keeps 64-bit slots, the other part
   // stays compact, and both read back exactly.
