@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace mdbtokvt {
 
@@ -35,23 +36,15 @@ class SparseFileWriter {
   // error numbers.
   void Append(const uint8_t* data, size_t size);
 
-  // Replaces size bytes at offset (below length()), holes included.
+  // Replaces size bytes at offset, below the length appended, holes included.
   void Overwrite(uint64_t offset, const uint8_t* data, size_t size);
 
   // Gives the file its full length: the zero bytes held back at the end
   // become a hole, or are written where the file cannot be extended so.
   void Settle();
 
-  // Bytes appended so far.
-  uint64_t length() const { return length_; }
   // Bytes that went to the descriptor (zeros of skipped pages excluded).
   uint64_t written() const { return written_; }
-  // The file holds every appended byte before this offset (holes read as
-  // zeros); the bytes from it to length() are zeros held back.
-  uint64_t settled() const { return position_; }
-  // False once the descriptor refused to seek or to be extended (a pipe, a
-  // file system without holes): the zero pages are then written out.
-  bool leavesHoles() const { return holes_; }
 
  private:
   void SkipTo(uint64_t offset);
@@ -65,6 +58,8 @@ class SparseFileWriter {
   // short of length_ it sits at a page start and the rest are zeros.
   uint64_t position_ = 0;
   uint64_t written_ = 0;
+  // False once the descriptor refused to seek or to be extended (a pipe, a
+  // file system without holes): the zeros are then written out.
   bool holes_ = true;
 };
 
