@@ -10,12 +10,17 @@
 #                                 (unpacked once into build-release/bench-max.mdb)
 #   bench/run.sh --profile DB     perf record -g of one edition-1 conversion, and the
 #                                 top of its report by thread name and function
-# RUNS (default 5) runs per job; MAX_RUNS (default 5) for bench-max, the slow one.
+# RUNS (default 5; or a number as the first argument) runs per job; MAX_RUNS
+# (default 5) for bench-max, the slow one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${RUNS:-5}"
 max_runs="${MAX_RUNS:-5}"
 profile=""
+if [[ "${1:-}" =~ ^[0-9]+$ ]]; then  # the older form: bench/run.sh RUNS
+  runs="$1"
+  shift
+fi
 if [ "${1:-}" = "--profile" ]; then
   [ $# -eq 2 ] || { echo "usage: bench/run.sh --profile DB" >&2; exit 2; }
   profile="$2"
