@@ -28,8 +28,9 @@ class OutputStream {
 
 // A stream on a newly created file (fails if the path exists). Errors carry the
 // classic file error numbers (61 disk full, 70 permission denied, 76 path not found).
-// Whole aligned pages of 4096 zero bytes are left unwritten, as holes, and
-// the file is given its full length on closing: it reads back the same.
+// Long runs of whole, aligned zero pages are left unwritten, as holes (see
+// SparseFile.h), and the file is given its full length on closing: it reads
+// back the same.
 std::unique_ptr<OutputStream> CreateFileStream(const std::string& path);
 
 // The same stream on a descriptor open for writing, which it takes over and

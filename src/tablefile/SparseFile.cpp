@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "common/Error.h"
@@ -35,16 +36,19 @@ void WriteEvery(const uint8_t* data, size_t size, const std::string& path, Write
 }  // namespace
 
 bool IsAllZero(const uint8_t* data, size_t n) {
-  // Sixty-four bytes at a time: a page of text shows a non-zero byte in its
-  // first block, a zero page costs 64 wide ORs.
+  // Sixty-four bytes at a time: a zero page costs 64 wide ORs. The last
+  // block is looked at first: a page of a group record that starts in its
+  // empty slots ends, as a rule, in the next record's fields.
+  const auto blockIsZero = [](const uint8_t* block) {
+    uint64_t words[8];
+    std::memcpy(words, block, sizeof words);
+    return (words[0] | words[1] | words[2] | words[3] | words[4] | words[5] | words[6] |
+            words[7]) == 0;
+  };
+  if (n >= 128 && !blockIsZero(data + n - 64)) return false;
   size_t i = 0;
   for (; i + 64 <= n; i += 64) {
-    uint64_t words[8];
-    std::memcpy(words, data + i, sizeof words);
-    if ((words[0] | words[1] | words[2] | words[3] | words[4] | words[5] | words[6] | words[7]) !=
-        0) {
-      return false;
-    }
+    if (!blockIsZero(data + i)) return false;
   }
   for (; i < n; ++i) {
     if (data[i] != 0) return false;
@@ -55,9 +59,14 @@ bool IsAllZero(const uint8_t* data, size_t n) {
 void SparseFileWriter::Append(const uint8_t* data, size_t size) {
   const uint64_t base = length_;
   const uint64_t end = base + size;
-  // The bytes [runStart, at) of data are bound for the file, not yet written.
+  constexpr uint64_t kMinHole = kMinHolePages * kPageSize;
+  // The bytes [runStart, at) of data are bound for the file, not yet
+  // written; the zero pages at its end, from zerosFrom on, may still turn
+  // out long enough to be a hole.
   bool inRun = false;
   uint64_t runStart = 0;
+  constexpr uint64_t kNoZeros = UINT64_MAX;
+  uint64_t zerosFrom = kNoZeros;
   for (uint64_t at = base; at < end;) {
     const uint64_t pageStart = at - at % kPageSize;
     const uint64_t pieceEnd = std::min(end, pageStart + kPageSize);
@@ -66,22 +75,38 @@ void SparseFileWriter::Append(const uint8_t* data, size_t size) {
       inRun = true;
       runStart = at;
     } else if (IsAllZero(data + (at - base), pieceEnd - at)) {
-      // Nothing but zeros on this page so far: held back.
       if (inRun) {
-        Write(data + (runStart - base), at - runStart);
-        inRun = false;
+        if (zerosFrom == kNoZeros) zerosFrom = at;
+        if (pieceEnd - zerosFrom >= kMinHole) {
+          // Long enough: written up to the zeros, which are held back.
+          Write(data + (runStart - base), zerosFrom - runStart);
+          inRun = false;
+          zerosFrom = kNoZeros;
+        }
       }
-    } else if (!inRun) {
-      // A page with data after zero pages held back: those become a hole,
-      // and this page's own leading zeros from an earlier append are written.
-      SkipTo(pageStart);
-      if (pageStart < base) WriteZeros(base - pageStart);
-      inRun = true;
-      runStart = at;
+    } else {
+      if (!inRun) {
+        // Data after zeros held back: enough whole zero pages become a
+        // hole, and the zeros of this page from an earlier append are
+        // written; fewer are written as they are.
+        if (pageStart - position_ >= kMinHole) {
+          SkipTo(pageStart);
+          if (pageStart < base) WriteZeros(base - pageStart);
+          runStart = at;
+        } else {
+          if (position_ < base) WriteZeros(base - position_);
+          runStart = std::max(position_, base);
+        }
+        inRun = true;
+      }
+      zerosFrom = kNoZeros;
     }
     at = pieceEnd;
   }
-  if (inRun) Write(data + (runStart - base), end - runStart);
+  if (inRun) {
+    const uint64_t to = zerosFrom == kNoZeros ? end : zerosFrom;
+    Write(data + (runStart - base), to - runStart);
+  }
   length_ = end;
 }
 

@@ -1,7 +1,7 @@
-// The file stream leaves whole aligned zero pages unwritten. Whatever the
-// pattern of zeros and data, and however the bytes are cut into appends,
-// the file reads back byte for byte as written; where the file system keeps
-// holes it allocates no block for a zero page; where the descriptor cannot
+// The file stream leaves long runs of whole aligned zero pages unwritten.
+// Whatever the pattern of zeros and data, and however the bytes are cut
+// into appends, the file reads back byte for byte as written; where the file
+// system keeps holes it allocates no block for those runs; where the descriptor cannot
 // seek or be extended, or the file may not grow, the result is the same
 // bytes or a reported error, never a short file.
 #include <fcntl.h>
@@ -26,6 +26,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 constexpr size_t kPage = SparseFileWriter::kPageSize;
+constexpr size_t kHole = SparseFileWriter::kMinHolePages * kPage;  // the shortest hole
 
 // A run of zeros or of data bytes (never zero) in a file's layout.
 struct Piece {
@@ -70,16 +71,45 @@ uint64_t AllocatedBytes(const std::filesystem::path& path) {
   return static_cast<uint64_t>(st.st_blocks) * 512;
 }
 
-// Pages of bytes holding anything but zeros: the blocks a file needs.
-uint64_t PagesWithData(const Bytes& bytes) {
-  uint64_t pages = 0;
-  for (size_t at = 0; at < bytes.size(); at += kPage) {
-    const size_t n = std::min(kPage, bytes.size() - at);
-    pages += std::any_of(bytes.begin() + static_cast<ptrdiff_t>(at),
-                         bytes.begin() + static_cast<ptrdiff_t>(at + n),
-                         [](uint8_t b) { return b != 0; });
+// Which pages of a file are holes: those of runs of at least kHole whole
+// zero pages and the zeros after the last data; the others are written.
+std::vector<bool> ExpectedHoles(const Bytes& bytes) {
+  const size_t pages = (bytes.size() + kPage - 1) / kPage;
+  std::vector<bool> zero(pages);
+  for (size_t p = 0; p < pages; ++p) {
+    const auto from = bytes.begin() + static_cast<ptrdiff_t>(p * kPage);
+    const auto to = bytes.begin() + static_cast<ptrdiff_t>(std::min(bytes.size(), (p + 1) * kPage));
+    zero[p] = std::all_of(from, to, [](uint8_t b) { return b == 0; });
   }
-  return pages;
+  std::vector<bool> holes(pages, false);
+  for (size_t p = 0; p < pages;) {
+    size_t q = p;
+    while (q < pages && zero[q]) ++q;
+    if (q == pages || (q - p) * kPage >= kHole)
+      std::fill(holes.begin() + p, holes.begin() + q, true);
+    p = std::max(q, p + 1);
+  }
+  return holes;
+}
+
+// Which pages of the file at path the file system reports as holes.
+std::vector<bool> HolesIn(const std::filesystem::path& path, size_t size) {
+  std::vector<bool> holes((size + kPage - 1) / kPage, false);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_GE(fd, 0);
+  const auto end = static_cast<off_t>(size);
+  for (off_t at = 0; at < end;) {
+    const off_t hole = ::lseek(fd, at, SEEK_HOLE);
+    if (hole < 0 || hole >= end) break;
+    off_t data = ::lseek(fd, hole, SEEK_DATA);
+    if (data < 0) data = end;  // a hole to the end
+    for (off_t p = hole / static_cast<off_t>(kPage); p * static_cast<off_t>(kPage) < data; ++p) {
+      holes[static_cast<size_t>(p)] = true;
+    }
+    at = data;
+  }
+  ::close(fd);
+  return holes;
 }
 
 // Whether a file extended without writing takes no blocks in folder.
@@ -105,10 +135,15 @@ class ZeroPages : public ::testing::Test {
     AppendInChunks(*stream, bytes, 0, bytes.size(), chunk);
     stream->Close();
     EXPECT_EQ(ReadBytes(path), bytes);
-    // Holes kept: the data pages and, for a file of many extents, a block of
-    // the extent tree; without holes every page would be there.
+    // Where holes are kept: exactly the long zero runs are holes, and the
+    // blocks are those of the other pages (and, for a file of many extents,
+    // a block of the extent tree).
     if (holes) {
-      EXPECT_LE(AllocatedBytes(path), (PagesWithData(bytes) + 1) * kPage);
+      const std::vector<bool> expected = ExpectedHoles(bytes);
+      EXPECT_EQ(HolesIn(path, bytes.size()), expected);
+      const auto written =
+          static_cast<uint64_t>(std::count(expected.begin(), expected.end(), false));
+      EXPECT_LE(AllocatedBytes(path), (written + 1) * kPage);
     }
   }
 
@@ -120,18 +155,30 @@ class ZeroPages : public ::testing::Test {
 TEST_F(ZeroPages, EveryLayoutReadsBackTheSame) {
   if (!holes) std::cout << "[ note ] this file system keeps no holes: blocks not checked\n";
   const std::vector<std::pair<std::string, Bytes>> layouts = {
-      {"zero pages at the start, middle and end, a partial zero page last",
-       Layout({{true, 3 * kPage},
+      {"holes at the start, middle and end, a partial zero page last",
+       Layout({{true, kHole + 3 * kPage},
                {false, 100},
-               {true, 5 * kPage},
+               {true, kHole + 5 * kPage},
                {false, 2 * kPage + 17},
                {true, 4 * kPage + 50}})},
+      {"zeros a page short of a hole, written",
+       Layout({{false, kPage}, {true, kHole - kPage}, {false, 10}})},
+      {"zeros just long enough", Layout({{false, kPage}, {true, kHole}, {false, 10}})},
+      {"short runs of zeros between data",
+       [] {
+         Bytes b;
+         for (int i = 0; i < 40; ++i) {
+           const Bytes record = Layout({{false, 300}, {true, 3 * kPage + 700}, {false, 44}});
+           b.insert(b.end(), record.begin(), record.end());
+         }
+         return b;
+       }()},
       {"zeros only", Layout({{true, 5 * kPage + 123}})},
-      {"whole zero pages only", Layout({{true, 6 * kPage}})},
+      {"zeros only, long", Layout({{true, 2 * kHole + 7}})},
       {"data, then a partial page of zeros", Layout({{false, kPage}, {true, 100}})},
       {"zeros on a page that has data, then data",
-       Layout({{false, 10}, {true, kPage - 11}, {false, 1}, {true, 2 * kPage}})},
-      {"zeros that end one byte short of a page", Layout({{true, 2 * kPage - 1}, {false, 1}})},
+       Layout({{false, 10}, {true, kPage - 11}, {false, 1}, {true, kHole + kPage}, {false, 3}})},
+      {"a hole ending one byte short of a page", Layout({{true, kHole + kPage - 1}, {false, 1}})},
       {"a single data byte in each page",
        [] {
          Bytes b(8 * kPage, 0);
@@ -155,7 +202,8 @@ TEST_F(ZeroPages, RandomLayoutsReadBackTheSame) {
     const int pieces = std::uniform_int_distribution(1, 8)(random);
     for (int i = 0; i < pieces; ++i) {
       const bool zero = random() % 2 == 0;
-      const size_t size = std::uniform_int_distribution<size_t>(1, 3 * kPage)(random);
+      const size_t size =
+          std::uniform_int_distribution<size_t>(1, zero ? 2 * kHole : 3 * kPage)(random);
       for (size_t j = 0; j < size; ++j) {
         bytes.push_back(zero ? 0 : static_cast<uint8_t>(1 + random() % 255));
       }
@@ -175,16 +223,18 @@ TEST_F(ZeroPages, OverwriteInsideAHole) {
     size_t appendedBefore;  // how much is appended when the patch comes
     uint64_t offset;
   };
-  const Bytes middle = Layout({{false, kPage}, {true, 4 * kPage}, {false, kPage}});
-  const Bytes zerosFirst = Layout({{true, 3 * kPage}, {false, 10}});
+  const Bytes middle = Layout({{false, kPage}, {true, kHole + 2 * kPage}, {false, kPage}});
+  const Bytes zerosFirst = Layout({{true, kHole + kPage}, {false, 10}});
   const Bytes zerosLast = Layout({{false, 10}, {true, 5 * kPage + 7}});
+  const Bytes shortZeros = Layout({{false, kPage}, {true, 10 * kPage}, {false, kPage}});
   const std::vector<Case> cases = {
       {"a hole between data pages", middle, middle.size(), 2 * kPage + 10},
-      {"a hole across its page boundary", middle, middle.size(), 3 * kPage - 1},
+      {"a hole across a page boundary", middle, middle.size(), kHole - 1},
       {"the first page, a hole", zerosFirst, zerosFirst.size(), 13},
-      {"zeros held back at the end, more data to come", middle, 4 * kPage, 3 * kPage + 5},
+      {"zeros held back at the end, more data to come", middle, kPage + kHole, 3 * kPage + 5},
       {"zeros held back, at the very end", zerosLast, zerosLast.size(), zerosLast.size() - 2},
-      {"zeros only, patched before the rest comes", Layout({{true, 4 * kPage}}), kPage, 13},
+      {"zeros only, patched before the rest comes", Layout({{true, kHole + kPage}}), kPage, 13},
+      {"short zeros held back at the end of an append", shortZeros, 5 * kPage, 3 * kPage},
   };
   const uint8_t patch[] = {0x03, 0x00, 0xAB};
   for (const Case& c : cases) {
@@ -207,11 +257,13 @@ TEST_F(ZeroPages, OverwriteInsideAHole) {
 // the file is refused.
 TEST(ZeroPagesWithoutHoles, PipeGetsEveryByte) {
   const std::vector<std::pair<std::string, Bytes>> layouts = {
-      {"a hole in the middle",
-       Layout(
-           {{false, 100}, {true, 6 * kPage}, {false, kPage + 3}, {true, 3 * kPage}, {false, 5}})},
+      {"a hole in the middle", Layout({{false, 100},
+                                       {true, kHole + 6 * kPage},
+                                       {false, kPage + 3},
+                                       {true, kHole},
+                                       {false, 5}})},
       {"zero pages at the end only", Layout({{false, kPage + 1}, {true, 5 * kPage + 9}})},
-      {"zeros only", Layout({{true, 70 * kPage}})},
+      {"zeros only", Layout({{true, kHole + 70 * kPage}})},
   };
   for (const auto& [what, bytes] : layouts) {
     SCOPED_TRACE(what);
@@ -253,8 +305,9 @@ TEST(ZeroPagesWithoutHoles, PipeGetsEveryByte) {
 TEST(ZeroPagesWithoutHoles, FileSizeLimitIsADiskFull) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::vector<std::pair<std::string, Bytes>> layouts = {
-      {"data past a hole", Layout({{false, 10}, {true, 64 * kPage}, {false, 10}})},
-      {"zero pages at the end", Layout({{false, 10}, {true, 64 * kPage}})},
+      {"data past a hole", Layout({{false, 10}, {true, kHole + kPage}, {false, 10}})},
+      {"zero pages at the end", Layout({{false, 10}, {true, kHole}})},
+      {"zeros too short for a hole", Layout({{false, 10}, {true, 30 * kPage}, {false, 10}})},
   };
   test::TempFolder folder;
   int files = 0;
