@@ -78,8 +78,12 @@ void ExpectSameValues(const LoadedTable& expected, const LoadedTable& actual, si
     for (size_t row = 0; row < got.size(); ++row) {
       const ValueKind kind = want.kind(first + row);
       ASSERT_EQ(got.kind(row), kind) << want.name() << " row " << first + row;
-      if (kind == ValueKind::kInteger) ASSERT_EQ(got.integer(row), want.integer(first + row));
-      if (kind == ValueKind::kDouble) ASSERT_EQ(got.number(row), want.number(first + row));
+      if (kind == ValueKind::kInteger) {
+        ASSERT_EQ(got.integer(row), want.integer(first + row));
+      }
+      if (kind == ValueKind::kDouble) {
+        ASSERT_EQ(got.number(row), want.number(first + row));
+      }
       if (kind == ValueKind::kText || kind == ValueKind::kBlob) {
         ASSERT_EQ(got.bytes(row), want.bytes(first + row)) << want.name() << " row " << first + row;
       }
