@@ -2,7 +2,8 @@
 // name; the group query orders the rows by group name, then member name.
 #include "converters/ConvertGroups.h"
 
-#include <deque>
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,17 +34,53 @@ struct CurrentGroup {
   int32_t sourceMembers = 0;  // rows seen for this group, kept or not
 };
 
-// What a member's name comes to, kept for each distinct source value the
-// recordset tells apart (Recordset::ValueIdentity): its stored text and
-// whether it names a written receiver.
-struct KnownMember {
-  bool known = false;
-  int8_t written = -1;  // not looked up yet
-  std::string stored;
-};
+// What members' names come to, kept for each distinct source value the
+// recordset tells apart (Recordset::ValueIdentity): the stored text, in
+// chunks that never move (slots hold views of it), and whether it names a
+// written receiver. A few bytes per identity, so the look-ups of a large
+// table stay in the processor's cache and the values themselves are not
+// read again.
+class KnownMembers {
+ public:
+  // Identities kept at most: the member table's rows.
+  static constexpr int32_t kMostIdentities = 1 << 22;
 
-// Members kept at most, by identity: the member table's rows.
-constexpr int32_t kMostKnownMembers = 1 << 22;
+  // The stored name of identity, or nullptr when it is not known.
+  const std::string_view* Find(int32_t identity) const {
+    const auto at = static_cast<size_t>(identity);
+    return at < stored_.size() && stored_[at].data() != nullptr ? &stored_[at] : nullptr;
+  }
+
+  std::string_view Keep(int32_t identity, std::string_view stored) {
+    const auto at = static_cast<size_t>(identity);
+    if (stored_.size() <= at) {
+      stored_.resize(at + 1);
+      written_.resize(at + 1, -1);
+    }
+    if (chunks_.empty() || kChunkBytes - used_ < stored.size()) {
+      chunks_.push_back(std::make_unique<char[]>(std::max(kChunkBytes, stored.size())));
+      used_ = 0;
+    }
+    char* place = chunks_.back().get() + used_;
+    std::copy(stored.begin(), stored.end(), place);
+    used_ += stored.size();
+    return stored_[at] = std::string_view(place, stored.size());
+  }
+
+  // Whether the known identity's name is in receivers, looked up once.
+  bool Written(int32_t identity, const NameSet& receivers) {
+    int8_t& state = written_[static_cast<size_t>(identity)];
+    if (state < 0) state = receivers.contains(stored_[static_cast<size_t>(identity)]) ? 1 : 0;
+    return state == 1;
+  }
+
+ private:
+  static constexpr size_t kChunkBytes = 64 << 10;
+  std::vector<std::string_view> stored_;  // a null view: not known
+  std::vector<int8_t> written_;           // -1: not looked up yet
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  size_t used_ = 0;  // in the last chunk
+};
 
 // The text of a member name to store, as ShortenAndNote(TextOf(...)) gives
 // it, written into stored (reusing its buffer).
@@ -64,28 +101,30 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
 // that lost nothing to the code page is noted (shortened) the same on every
 // row, so it is computed once per identity; any other value on each row.
 void AddMember(ConversionContext& context, const Value& value, int32_t identity, int32_t row,
-               std::string_view column, CurrentGroup& group, std::deque<KnownMember>& known) {
+               std::string_view column, CurrentGroup& group, KnownMembers& known) {
   const size_t slot = group.memberCount++;
-  if (identity >= 0 && identity < kMostKnownMembers && value.kind() == ValueKind::kText &&
-      value.lostSource().empty()) {
-    if (known.size() <= static_cast<size_t>(identity)) known.resize(identity + size_t{1});
-    KnownMember& member = known[static_cast<size_t>(identity)];
-    if (!member.known) {
-      StoreMemberName(context, value, row, column, member.stored);
-      member.known = true;
+  group.identities[slot] = -1;
+  if (identity >= 0 && identity < KnownMembers::kMostIdentities) {
+    if (const std::string_view* stored = known.Find(identity)) {
+      group.members[slot] = *stored;
+      group.identities[slot] = identity;
+      return;
     }
-    group.members[slot] = member.stored;
-    group.identities[slot] = identity;
-    return;
+    if (value.kind() == ValueKind::kText && value.lostSource().empty()) {
+      std::string& buffer = group.buffers[slot];
+      StoreMemberName(context, value, row, column, buffer);
+      group.members[slot] = known.Keep(identity, buffer);
+      group.identities[slot] = identity;
+      return;
+    }
   }
   std::string& buffer = group.buffers[slot];
   StoreMemberName(context, value, row, column, buffer);
   group.members[slot] = buffer;
-  group.identities[slot] = -1;
 }
 
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
-                       int16_t slots, std::deque<KnownMember>& known) {
+                       int16_t slots, KnownMembers& known) {
   const auto memberCount = static_cast<int16_t>(group.memberCount);
   WriteKVTGroup(file, kSchemaMajor, kSchemaMinor, kSchemaPatch, group.name, group.members,
                 memberCount, slots);
@@ -94,14 +133,9 @@ void WriteCurrentGroup(ConversionContext& context, TableFile& file, const Curren
   }
   for (size_t i = 0; i < group.memberCount; ++i) {
     const std::string_view member = group.members[i];
-    bool written;
-    if (const int32_t identity = group.identities[i]; identity >= 0) {
-      int8_t& state = known[static_cast<size_t>(identity)].written;
-      if (state < 0) state = context.writtenReceivers.contains(member) ? 1 : 0;
-      written = state == 1;
-    } else {
-      written = context.writtenReceivers.contains(member);
-    }
+    const int32_t identity = group.identities[i];
+    const bool written = identity >= 0 ? known.Written(identity, context.writtenReceivers)
+                                       : context.writtenReceivers.contains(member);
     if (!written) {
       context.report.unknownMembers.push_back(
           {std::string(kTable), group.name, std::string(member)});
@@ -125,8 +159,7 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
   current.members.resize(static_cast<size_t>(slots));
   current.identities.resize(static_cast<size_t>(slots));
   current.buffers.resize(static_cast<size_t>(slots));
-  // A deque: growing it moves no name a slot's view points into.
-  std::deque<KnownMember> known;
+  KnownMembers known;
   current.name = context.names.groupNames.ShortenName(ValueAsText(groupColumn.Read(recordset)));
   // The group text of the row before, when it was a text: a row with the
   // same text (or the same identity) belongs to the same group (shortening
@@ -161,8 +194,9 @@ int32_t ConvertGroupTable(ConversionContext& context, Recordset& recordset, Tabl
     }
     ++current.sourceMembers;
     if (current.memberCount < static_cast<size_t>(slots)) {
-      AddMember(context, memberColumn.Read(recordset), memberColumn.Identity(recordset), row,
-                memberColumn.name(), current, known);
+      const Value& member = memberColumn.Read(recordset);
+      AddMember(context, member, memberColumn.Identity(recordset), row, memberColumn.name(),
+                current, known);
     }
     recordset.MoveNext();
   }
