@@ -29,6 +29,17 @@ void TableFile::PutZeros(size_t count) {
   }
 }
 
+void TableFile::PutPadded(std::string_view bytes, size_t width) {
+  if (capacity_ - buffer_.size() < width) {
+    PutBytes(bytes);
+    PutZeros(width - bytes.size());
+    return;
+  }
+  const size_t at = buffer_.size();
+  buffer_.resize(at + width);  // the new bytes are zeros
+  std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<ptrdiff_t>(at));
+}
+
 void TableFile::Overwrite(uint64_t offset, const uint8_t* data, size_t size) {
   Flush();
   stream_->Overwrite(offset, data, size);

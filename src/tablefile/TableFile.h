@@ -23,6 +23,9 @@ class TableFile {
   }
   void PutBytes(std::string_view bytes);
   void PutZeros(size_t count);
+  // bytes, then zeros up to width bytes in all (bytes are at most width):
+  // a fixed-width field in one step.
+  void PutPadded(std::string_view bytes, size_t width);
 
   // Writes bytes at an absolute offset already written (after flushing).
   void Overwrite(uint64_t offset, const uint8_t* data, size_t size);

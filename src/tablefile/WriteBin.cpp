@@ -27,8 +27,7 @@ void WriteFixedString(TableFile& file, std::string_view text, int16_t width) {
   }
   const size_t room = static_cast<size_t>(width) - 1;
   const size_t n = std::min(text.size(), room);
-  file.PutBytes(text.substr(0, n));
-  file.PutZeros(static_cast<size_t>(width) - n);
+  file.PutPadded(text.substr(0, n), static_cast<size_t>(width));
 }
 
 void WriteConstantField(TableFile& file, const Field& field) {

@@ -72,6 +72,19 @@ TEST(TableFileWriter, FixedStringsAlwaysEndInNul) {
               text.substr(0, c.textBytes));
     for (size_t i = c.textBytes; i < out.size(); ++i) EXPECT_EQ(out[i], 0) << "byte " << i;
   }
+  // One field after another, some within the buffer's room, some across its
+  // end (its 64 bytes), over bytes left by earlier fields.
+  test::MemoryTableFile t;
+  std::string expected;
+  for (int i = 0; i < 40; ++i) {
+    const auto width = static_cast<int16_t>(1 + (i * 7) % 50);
+    const std::string text(static_cast<size_t>(i % 9) * 3, static_cast<char>('A' + i % 26));
+    WriteFixedString(t.file, text, width);
+    const std::string kept = text.substr(0, static_cast<size_t>(width) - 1);
+    expected += kept + std::string(static_cast<size_t>(width) - kept.size(), '\0');
+  }
+  const Bytes& out = t.Flushed();
+  EXPECT_EQ(std::string(out.begin(), out.end()), expected);
 }
 
 TEST(TableFileWriter, BytesAbove127AndWidthBelowOne) {
