@@ -144,6 +144,12 @@ void SortRankedPlaces(std::vector<uint64_t>& items, std::vector<uint64_t>& scrat
   }
 }
 
+// The links read in one pass are not those of the pass before: the file
+// under them changed.
+[[noreturn]] void ThrowLinksChanged() {
+  ThrowQueryFailed("the links table read differently from one pass to the next");
+}
+
 // A run of group positions whose names are equal in the collation, and the
 // place of its joined rows in its window.
 struct Run {
@@ -357,9 +363,18 @@ class MembershipRecordset final : public Recordset {
       for (const uint32_t p : positions) {
         if (p < firstPosition || p >= endPosition) continue;
         size_t& at = next[p - firstPosition];
+        if (entries_.size() - at < memberRows.size()) ThrowLinksChanged();
         for (const uint32_t member : memberRows) entries_[at++] = member;
       }
     });
+    // Each position got the rows the count gave it: its rows end where the
+    // next position's begin.
+    size_t end = 0;
+    for (uint32_t p = firstPosition; p < endPosition; ++p) {
+      if (rowsOfPosition_[p] == 0) continue;
+      end += rowsOfPosition_[p];
+      if (next[p - firstPosition] != end) ThrowLinksChanged();
+    }
     mixedPositions_.assign(mixed, 0);
     for (const Run& run : runs_) SortRun(run);
     run_ = 0;

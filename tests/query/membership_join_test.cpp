@@ -321,6 +321,47 @@ TEST(MembershipJoin, OnlyTablesItCanTake) {
   }
 }
 
+// Links that read differently on the pass that places them than on the
+// pass that counted them (a file changed underneath) end in 3000, whether
+// rows were added or lost, never in a write past the rows counted.
+TEST(MembershipJoin, LinksThatChangeBetweenPassesAreRefused) {
+  const LoadedTables tables = RandomTables(9, {40, 30, 400});
+  for (const int change : {+1, -1}) {
+    auto passes = std::make_shared<int>(0);
+    MembershipTables joined{.groups = &tables[0],
+                            .groupKey = 0,
+                            .groupName = 1,
+                            .members = &tables[1],
+                            .memberKey = 0,
+                            .memberName = 1,
+                            .links =
+                                [&tables, passes, change](const auto& visit) {
+                                  LoadedTable links = tables[2];
+                                  if ((*passes)++ > 0) {
+                                    // Every link row repeated, or every other one gone.
+                                    LoadedTable other = links;
+                                    if (change > 0) {
+                                      visit(links);
+                                    } else {
+                                      other.rows /= 2;
+                                    }
+                                    visit(other);
+                                    return;
+                                  }
+                                  visit(links);
+                                },
+                            .linkGroup = 0,
+                            .linkMember = 1,
+                            .owner = passes};
+    try {
+      OpenMembershipJoin(std::move(joined), "GROUPNAME", "USERNAME");
+      ADD_FAILURE() << "no error for a change of " << change;
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(e.number(), 3000) << e.what();
+    }
+  }
+}
+
 // From the reader's file: the links read a part at a time (more rows than
 // one part holds), the rows those of SQLite; tables the join cannot take
 // are read whole and given to SQLite.
