@@ -21,12 +21,13 @@ struct MembershipPlacement {
 // Where plan's membership join finds its tables and columns among the
 // loaded tables (their shapes), when it can be joined without SQLite with
 // the rows SQLite gives: the plan's order column is the group name, in a
-// group table small enough to be stored in its order (FindOrderColumn);
-// each table is loaded once and each column there once; the four keys are
-// declared INTEGER and hold only integers and Null; the two names are text
-// columns; prepared (the statement prepared on these tables) reads these
-// six columns and no other, and gives the two names, in this order, as its
-// only columns. The caller checks HoldsOnlyTexts of the two names.
+// group table small enough to be stored in its order (kMostRowsToStore,
+// OrderedTable.h); each table is loaded once and each column there once;
+// the four keys are declared INTEGER and hold only integers and Null; the
+// two names are text columns; prepared (the statement prepared on these
+// tables) reads these six columns and no other, and gives the two names, in
+// this order, as its only columns. The caller checks HoldsOnlyTexts of the
+// two names.
 std::optional<MembershipPlacement> PlaceMembershipJoin(const RecordPlan& plan,
                                                        const std::vector<LoadedTableShape>& tables,
                                                        const PreparedQuery& prepared);
