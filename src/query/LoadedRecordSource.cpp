@@ -112,15 +112,7 @@ std::unique_ptr<Recordset> OpenInParts(const SharedLoadedTables& tables,
 
 std::vector<LoadedTableShape> ShapesOf(const LoadedTables& tables) {
   std::vector<LoadedTableShape> shapes;
-  for (const LoadedTable& table : tables) {
-    LoadedTableShape& shape = shapes.emplace_back();
-    shape.name = table.name;
-    shape.rows = table.rows;
-    for (const LoadedColumn& column : table.columns) {
-      shape.columns.push_back(
-          {column.name(), column.declaredType(), column.holdsText(), column.onlyIntegers()});
-    }
-  }
+  for (const LoadedTable& table : tables) shapes.push_back(ShapeOf(table));
   return shapes;
 }
 
@@ -138,12 +130,7 @@ std::optional<PlacedJoin> PlaceJoin(const std::vector<LoadedTableShape>& shapes,
                                     std::string_view sql, const RecordPlan& plan) {
   if (!plan.membership) return std::nullopt;
   LoadedTables empty;
-  for (const LoadedTableShape& shape : shapes) {
-    LoadedTable& table = empty.emplace_back(LoadedTable{shape.name, 0, {}});
-    for (const LoadedColumnShape& column : shape.columns) {
-      table.columns.emplace_back(column.name, column.declaredType, column.holdsText);
-    }
-  }
+  for (const LoadedTableShape& shape : shapes) empty.push_back(EmptyTableOf(shape));
   SqliteDb db = OpenSqlite(":memory:");
   RegisterTextCollations(db.get());
   AttachLoadedTables(db.get(), std::move(empty));

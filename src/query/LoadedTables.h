@@ -177,6 +177,11 @@ struct LoadedTableShape {
   std::vector<LoadedColumnShape> columns;
 };
 
+// The shape of a loaded table.
+LoadedTableShape ShapeOf(const LoadedTable& table);
+// A table of shape's name and columns, without rows.
+LoadedTable EmptyTableOf(const LoadedTableShape& shape);
+
 // A tables file opened for reading: the tables' shapes read at once (one
 // pass over the part headers, skipping their bodies), rows when asked for.
 // Every length and offset is checked against the file's size before

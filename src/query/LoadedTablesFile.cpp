@@ -459,15 +459,27 @@ void LoadedTablesFile::AppendPart(const PartHead& head, const std::vector<bool>&
   if (at != head.end) Fail("part length");
 }
 
-LoadedTable LoadedTablesFile::EmptyTable(size_t table) const {
-  if (table >= shapes_.size()) throw std::out_of_range("no such loaded table");
-  const LoadedTableShape& shape = shapes_[table];
+LoadedTableShape ShapeOf(const LoadedTable& table) {
+  LoadedTableShape shape{table.name, table.rows, {}};
+  for (const LoadedColumn& column : table.columns) {
+    shape.columns.push_back(
+        {column.name(), column.declaredType(), column.holdsText(), column.onlyIntegers()});
+  }
+  return shape;
+}
+
+LoadedTable EmptyTableOf(const LoadedTableShape& shape) {
   LoadedTable loaded;
   loaded.name = shape.name;
   for (const LoadedColumnShape& column : shape.columns) {
     loaded.columns.emplace_back(column.name, column.declaredType, column.holdsText);
   }
   return loaded;
+}
+
+LoadedTable LoadedTablesFile::EmptyTable(size_t table) const {
+  if (table >= shapes_.size()) throw std::out_of_range("no such loaded table");
+  return EmptyTableOf(shapes_[table]);
 }
 
 LoadedTable LoadedTablesFile::Load(size_t table) const {
