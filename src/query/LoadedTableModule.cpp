@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
-#include <unordered_map>
 
+#include "query/IntegerIndex.h"
 #include "query/SqliteDatabase.h"
 #include "sortorder/CollatedText.h"
 
@@ -21,96 +22,23 @@ constexpr const char* kModuleName = "mdbtokvt_loaded";
 // to be declared; Access names never start with a blank.
 constexpr const char* kPlaceholderColumn = "\" \" HIDDEN";
 
-// The rows of a column by integer value, in row order: rows_[starts_[k]] up
-// to rows_[starts_[k + 1]] hold the value whose key is k. Values that lie
-// close together (the usual counters and sequence numbers) find their key
-// in a plain array; others in a hash map.
-class IntegerIndex {
- public:
-  explicit IntegerIndex(const LoadedColumn& column) {
-    size_t integers = 0;
-    for (size_t row = 0; row < column.size(); ++row) {
-      if (column.kind(row) != ValueKind::kInteger) continue;
-      const int64_t value = column.integer(row);
-      if (integers++ == 0) lowest_ = highest_ = value;
-      lowest_ = std::min(lowest_, value);
-      highest_ = std::max(highest_, value);
-    }
-    const auto span = static_cast<uint64_t>(highest_) - static_cast<uint64_t>(lowest_);
-    dense_ = integers > 0 && span < 2 * uint64_t{integers} + kDenseSlack;
-    if (dense_) keyOfOffset_.assign(span + 1, kNoKey);
-
-    std::vector<uint32_t> keyOfRow(column.size(), kNoKey);
-    std::vector<uint32_t> counts;
-    for (size_t row = 0; row < column.size(); ++row) {
-      if (column.kind(row) != ValueKind::kInteger) continue;
-      uint32_t& key = KeySlot(column.integer(row));
-      if (key == kNoKey) {
-        key = static_cast<uint32_t>(counts.size());
-        counts.push_back(0);
-      }
-      ++counts[key];
-      keyOfRow[row] = key;
-    }
-    // Each value on one row (a key column): the slot of a value holds its
-    // row itself, one array read per look-up instead of three.
-    unique_ = std::all_of(counts.begin(), counts.end(), [](uint32_t n) { return n == 1; });
-    if (unique_) {
-      for (size_t row = 0; row < keyOfRow.size(); ++row) {
-        if (keyOfRow[row] != kNoKey) KeySlot(column.integer(row)) = static_cast<uint32_t>(row);
-      }
-      return;
-    }
-    starts_.assign(counts.size() + 1, 0);
-    for (size_t k = 0; k < counts.size(); ++k) starts_[k + 1] = starts_[k] + counts[k];
-    rows_.resize(starts_.back());
-    std::vector<uint32_t> next(starts_.begin(), starts_.end() - 1);
-    for (size_t row = 0; row < keyOfRow.size(); ++row) {
-      if (keyOfRow[row] != kNoKey) rows_[next[keyOfRow[row]]++] = static_cast<uint32_t>(row);
-    }
-  }
-
-  // The rows holding value, as [first, last).
-  std::pair<const uint32_t*, const uint32_t*> Find(int64_t value) const {
-    const uint32_t* slot = nullptr;
-    if (dense_) {
-      if (value >= lowest_ && value <= highest_) {
-        slot = &keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
-      }
-    } else if (const auto entry = keys_.find(value); entry != keys_.end()) {
-      slot = &entry->second;
-    }
-    if (slot == nullptr || *slot == kNoKey) return {nullptr, nullptr};
-    if (unique_) return {slot, slot + 1};
-    return {rows_.data() + starts_[*slot], rows_.data() + starts_[*slot + 1]};
-  }
-
- private:
-  static constexpr uint32_t kNoKey = ~uint32_t{0};
-  static constexpr uint64_t kDenseSlack = 1024;
-
-  uint32_t& KeySlot(int64_t value) {
-    if (dense_) return keyOfOffset_[static_cast<uint64_t>(value) - static_cast<uint64_t>(lowest_)];
-    return keys_.try_emplace(value, kNoKey).first->second;
-  }
-
-  int64_t lowest_ = 0;
-  int64_t highest_ = 0;
-  bool dense_ = false;
-  bool unique_ = false;                // then keys are rows
-  std::vector<uint32_t> keyOfOffset_;  // dense: key of value lowest_ + offset
-  std::unordered_map<int64_t, uint32_t> keys_;
-  std::vector<uint32_t> starts_;
-  std::vector<uint32_t> rows_;
-};
-
 struct LoadedVtab : sqlite3_vtab {
   const LoadedTable* table = nullptr;
   std::vector<std::unique_ptr<IntegerIndex>> indexes;  // per column, built on first use
 
   const IntegerIndex& IndexOf(int column) {
     auto& index = indexes[static_cast<size_t>(column)];
-    if (!index) index = std::make_unique<IntegerIndex>(table->columns[static_cast<size_t>(column)]);
+    if (!index) {
+      // The rows of the column by integer value, in row order.
+      const LoadedColumn& values = table->columns[static_cast<size_t>(column)];
+      index = std::make_unique<IntegerIndex>([&values](const auto& emit) {
+        for (size_t row = 0; row < values.size(); ++row) {
+          if (values.kind(row) == ValueKind::kInteger) {
+            emit(values.integer(row), static_cast<uint32_t>(row));
+          }
+        }
+      });
+    }
     return *index;
   }
 };
@@ -255,9 +183,9 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
     cursor.count = 0;
     return SQLITE_OK;
   }
-  const auto [first, last] = vtab.IndexOf(idxNum).Find(*wanted);
-  cursor.rows = first;
-  cursor.count = static_cast<size_t>(last - first);
+  const std::span<const uint32_t> rows = vtab.IndexOf(idxNum).Find(*wanted);
+  cursor.rows = rows.data();
+  cursor.count = rows.size();
   return SQLITE_OK;
 }
 

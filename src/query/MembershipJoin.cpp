@@ -4,12 +4,12 @@
 #include <limits>
 #include <numeric>
 #include <span>
-#include <unordered_map>
 #include <utility>
 
 #include "common/Error.h"
 #include "common/StopRequest.h"
 #include "common/Value.h"
+#include "query/IntegerIndex.h"
 #include "query/TextCollation.h"
 #include "sortorder/CollatedText.h"
 #include "sortorder/SortKey.h"
@@ -17,68 +17,6 @@
 namespace mdbtokvt {
 
 namespace {
-
-// The values of each integer key, in the order they were added. Keys that
-// lie close together (counters, sequence numbers) find their values through
-// a plain array; others through a hash map.
-class KeyedValues {
- public:
-  explicit KeyedValues(const std::vector<std::pair<int64_t, uint32_t>>& pairs) {
-    if (pairs.empty()) return;
-    int64_t highest = pairs.front().first;
-    lowest_ = highest;
-    for (const auto& [key, value] : pairs) {
-      lowest_ = std::min(lowest_, key);
-      highest = std::max(highest, key);
-    }
-    const auto span = static_cast<uint64_t>(highest) - static_cast<uint64_t>(lowest_);
-    dense_ = span < 2 * uint64_t{pairs.size()} + kDenseSlack;
-    values_.resize(pairs.size());
-    if (dense_) {
-      starts_.assign(span + 2, 0);
-      for (const auto& pair : pairs) ++starts_[Offset(pair.first) + 1];
-      std::partial_sum(starts_.begin(), starts_.end(), starts_.begin());
-      std::vector<uint32_t> next(starts_.begin(), starts_.end() - 1);
-      for (const auto& [key, value] : pairs) values_[next[Offset(key)]++] = value;
-      return;
-    }
-    // Sparse: the pairs stably sorted by key, each key's run noted.
-    std::vector<uint32_t> order(pairs.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return pairs[a].first < pairs[b].first; });
-    for (size_t i = 0; i < order.size(); ++i) {
-      const int64_t key = pairs[order[i]].first;
-      values_[i] = pairs[order[i]].second;
-      auto [entry, added] = sparse_.try_emplace(key, static_cast<uint32_t>(i), 0);
-      ++entry->second.second;
-    }
-  }
-
-  std::span<const uint32_t> Find(int64_t key) const {
-    if (dense_) {
-      if (key < lowest_) return {};
-      const uint64_t offset = static_cast<uint64_t>(key) - static_cast<uint64_t>(lowest_);
-      if (offset + 1 >= starts_.size()) return {};
-      return {values_.data() + starts_[offset], values_.data() + starts_[offset + 1]};
-    }
-    const auto entry = sparse_.find(key);
-    if (entry == sparse_.end()) return {};
-    return {values_.data() + entry->second.first, entry->second.second};
-  }
-
- private:
-  static constexpr uint64_t kDenseSlack = 1024;
-  uint64_t Offset(int64_t key) const {
-    return static_cast<uint64_t>(key) - static_cast<uint64_t>(lowest_);
-  }
-
-  int64_t lowest_ = 0;
-  bool dense_ = true;
-  std::vector<uint32_t> starts_;  // dense: values of lowest_ + k at starts_[k] .. starts_[k + 1]
-  std::unordered_map<int64_t, std::pair<uint32_t, uint32_t>> sparse_;  // first value, count
-  std::vector<uint32_t> values_;
-};
 
 // The stored form SQLite compares for a value of a text column.
 std::string_view StoredText(const LoadedColumn& column, size_t row) {
@@ -247,16 +185,18 @@ class MembershipRecordset final : public Recordset {
       if (keys.integer(a) != keys.integer(b)) return keys.integer(a) < keys.integer(b);
       return a < b;
     });
-    std::vector<std::pair<int64_t, uint32_t>> pairs;
     for (uint32_t p = 0; p < groupRowOfPosition_.size(); ++p) {
       const uint32_t row = groupRowOfPosition_[p];
-      pairs.emplace_back(keys.integer(row), p);
       if (p == 0 || CompareSortKeys(sortKeys[groupRowOfPosition_[p - 1]], sortKeys[row]) != 0) {
         runStarts_.push_back(p);
       }
     }
     runStarts_.push_back(static_cast<uint32_t>(groupRowOfPosition_.size()));
-    groupPositions_ = std::make_unique<KeyedValues>(pairs);
+    groupPositions_ = std::make_unique<IntegerIndex>([&](const auto& emit) {
+      for (uint32_t p = 0; p < groupRowOfPosition_.size(); ++p) {
+        emit(keys.integer(groupRowOfPosition_[p]), p);
+      }
+    });
     groupValues_.resize(rows);
     for (uint32_t row = 0; row < rows; ++row) groupValues_[row] = NameValue(names, row);
   }
@@ -279,11 +219,11 @@ class MembershipRecordset final : public Recordset {
       memberRank_[byName[i]] = rank;
     }
     while (rankBytes_ < 4 && (rank >> (8 * rankBytes_)) != 0) ++rankBytes_;
-    std::vector<std::pair<int64_t, uint32_t>> pairs;
-    for (uint32_t row = 0; row < rows; ++row) {
-      if (keys.kind(row) == ValueKind::kInteger) pairs.emplace_back(keys.integer(row), row);
-    }
-    membersOfKey_ = std::make_unique<KeyedValues>(pairs);
+    membersOfKey_ = std::make_unique<IntegerIndex>([&](const auto& emit) {
+      for (uint32_t row = 0; row < rows; ++row) {
+        if (keys.kind(row) == ValueKind::kInteger) emit(keys.integer(row), row);
+      }
+    });
     memberValues_.resize(rows);
     for (uint32_t row = 0; row < rows; ++row) memberValues_[row] = NameValue(names, row);
   }
@@ -431,10 +371,10 @@ class MembershipRecordset final : public Recordset {
 
   std::vector<uint32_t> groupRowOfPosition_;
   std::vector<uint32_t> runStarts_;  // first position of each run, then the end
-  std::unique_ptr<KeyedValues> groupPositions_;
+  std::unique_ptr<IntegerIndex> groupPositions_;
   std::vector<Value> groupValues_;  // per group row
   std::vector<uint32_t> memberRank_;
-  std::unique_ptr<KeyedValues> membersOfKey_;
+  std::unique_ptr<IntegerIndex> membersOfKey_;
   std::vector<Value> memberValues_;  // per member row
   std::vector<uint64_t> rowsOfPosition_;
   uint64_t total_ = 0;
