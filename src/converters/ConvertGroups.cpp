@@ -103,24 +103,19 @@ void StoreMemberName(ConversionContext& context, const Value& value, int32_t row
 void AddMember(ConversionContext& context, const Value& value, int32_t identity, int32_t row,
                std::string_view column, CurrentGroup& group, KnownMembers& known) {
   const size_t slot = group.memberCount++;
-  group.identities[slot] = -1;
-  if (identity >= 0 && identity < KnownMembers::kMostIdentities) {
+  const bool knowable = identity >= 0 && identity < KnownMembers::kMostIdentities;
+  if (knowable) {
     if (const std::string_view* stored = known.Find(identity)) {
       group.members[slot] = *stored;
-      group.identities[slot] = identity;
-      return;
-    }
-    if (value.kind() == ValueKind::kText && value.lostSource().empty()) {
-      std::string& buffer = group.buffers[slot];
-      StoreMemberName(context, value, row, column, buffer);
-      group.members[slot] = known.Keep(identity, buffer);
       group.identities[slot] = identity;
       return;
     }
   }
   std::string& buffer = group.buffers[slot];
   StoreMemberName(context, value, row, column, buffer);
-  group.members[slot] = buffer;
+  const bool keep = knowable && value.kind() == ValueKind::kText && value.lostSource().empty();
+  group.members[slot] = keep ? known.Keep(identity, buffer) : std::string_view(buffer);
+  group.identities[slot] = keep ? identity : -1;
 }
 
 void WriteCurrentGroup(ConversionContext& context, TableFile& file, const CurrentGroup& group,
